@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+
+#include "model/coefficient_matrix.h"
+#include "model/grid_frame.h"
+#include "model/molecule_record.h"
+#include "model/orbital_volume.h"
+
+namespace gridorb::evaluator {
+
+// Writes the evaluator's console records, lays out the planes and fills
+// `signedVolume` with orbital `orbitalNumber` (column of the coefficients).
+// Molecule coordinates are in Bohr.
+void evaluateOrbital(const MoleculeRecord& molecule, const CoefficientMatrix& coefficients,
+                     std::int32_t orbitalNumber, GridFrame& frame, OrbitalVolume& signedVolume);
+
+}  // namespace gridorb::evaluator

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+#include "model/capacities.h"
+
+namespace gridorb {
+
+// 51 x 51 x 51 single-precision values; point (ix, iy, iz), each 0-based
+// here, lies at ix + 51*iy + 2601*iz: ix fastest, the point order of the
+// volume file.
+struct OrbitalVolume {
+    std::array<float, GRID_POINTS> values{};
+
+    static constexpr std::size_t index(int ix, int iy, int iz) {
+        return static_cast<std::size_t>(ix) + POINTS_PER_AXIS * (static_cast<std::size_t>(iy) + POINTS_PER_AXIS * static_cast<std::size_t>(iz));
+    }
+    float& at(int ix, int iy, int iz) { return values[index(ix, iy, iz)]; }
+    float at(int ix, int iy, int iz) const { return values[index(ix, iy, iz)]; }
+};
+
+}  // namespace gridorb

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+// The numbered units of a run: the one process-wide state of gridorb.
+//
+// Unit 0 is standard error, 5 standard input, 6 standard output (the
+// console); the run itself uses 13 (FOR013), 22 (TARNEL.COR) and
+// 24 (VELD.VTK). Output goes through our own buffers over file descriptors,
+// so that the line ends are ours (CR LF everywhere) and so that a signal
+// handler can flush, cut and close every file with async-signal-safe calls.
+namespace gridorb::units {
+
+inline constexpr int UNIT_COUNT = 100;
+inline constexpr int STDERR_UNIT = 0;
+inline constexpr int STDIN_UNIT = 5;
+inline constexpr int CONSOLE_UNIT = 6;
+
+// Connects the preconnected units 0, 5 and 6. Called once at start-up.
+void connectStandardUnits();
+
+// OPEN of a formatted output file, no status: update ("r+"), else read only
+// ("r": the first WRITE tries to reopen for update), else create ("w").
+// An existing file is written from its first byte. Fatal on failure.
+void openOutputFile(int unit, std::string_view name);
+
+// OPEN of an existing file for unformatted sequential reading only. The
+// system never writes such a file, whatever its permissions. Fatal on failure.
+void openInputFile(int unit, std::string_view name);
+
+// CLOSE with no status (keep): a written, named, seekable file is cut at its
+// current position; a standard stream keeps its descriptor.
+void closeUnit(int unit);
+
+// STOP: close units 0..99 once, flush the console, exit with status 0.
+[[noreturn]] void stopRun();
+
+// Closes every unit as at the end of a run, at most once per process.
+// Async-signal-safe. Returns false when closing had already started.
+bool closeAllUnits();
+
+// Writes what the console and standard error hold buffered. Async-signal-safe.
+void flushStandardStreams();
+
+// --- Record output -------------------------------------------------------
+
+// Start of a WRITE statement on a unit: a unit that could only be opened for
+// reading is reopened for update here; failing that, the run ends with
+// error 127 under the given context ("list output start" or "write start").
+void prepareForWrite(int unit, const char* failureContext);
+
+// Ends a record: the bytes plus CR LF go to the unit's stream in one piece.
+// A console that is a terminal receives the record at once.
+void writeRecord(int unit, const char* bytes, std::size_t length);
+
+// --- Unformatted input ---------------------------------------------------
+
+// Reads up to `length` bytes at the unit's current position; returns the
+// count actually read, less only at end of file. Fatal on a read error.
+std::size_t readBytes(int unit, void* destination, std::size_t length);
+
+// Moves the unit's read position forward; past the end of the file is
+// allowed (the next read then meets end of file).
+void skipBytes(int unit, std::int64_t count);
+
+// --- Inspection for the fatal report and tests ---------------------------
+
+bool isConnected(int unit);
+// The unit's file name, empty for the standard streams or an unconnected unit.
+std::string_view fileName(int unit);
+
+}  // namespace gridorb::units

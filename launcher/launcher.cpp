@@ -1,0 +1,2 @@
+// Placeholder until the launcher is built.
+int main() { return 0; }
