@@ -58,8 +58,9 @@ void writeRecord(int unit, const char* bytes, std::size_t length);
 // --- Unformatted input ---------------------------------------------------
 
 // Reads up to `length` bytes at the unit's current position; returns the
-// count actually read, less only at end of file. Fatal on a read error.
-std::size_t readBytes(int unit, void* destination, std::size_t length);
+// count actually read, less only at end of file. A read error ends the run
+// under `context` with the system's text.
+std::size_t readBytes(int unit, void* destination, std::size_t length, const char* context);
 
 // Moves the unit's read position forward; past the end of the file is
 // allowed (the next read then meets end of file).

@@ -1,0 +1,66 @@
+#include "driver/run_driver.h"
+
+#include "coefficients/coefficient_product.h"
+#include "driver/signal_handlers.h"
+#include "evaluator/orbital_evaluator.h"
+#include "grid/grid_frame_layout.h"
+#include "model/coefficient_matrix.h"
+#include "model/grid_frame.h"
+#include "model/molecule_record.h"
+#include "model/orbital_volume.h"
+#include "output/coordinate_file.h"
+#include "output/volume_file.h"
+#include "units/unit_table.h"
+#include "wavefunction/orbital_number.h"
+#include "wavefunction/wavefunction_file.h"
+
+namespace gridorb::driver {
+namespace {
+
+// Everything a run holds, zero-filled from process start, never freed.
+struct RunRecords {
+    MoleculeRecord molecule;
+    RawWavefunction raw;
+    CoefficientMatrix coefficients;
+    GridFrame frame;
+    OrbitalVolume signedVolume;
+    OrbitalVolume positiveVolume;
+    OrbitalVolume negativeVolume;
+};
+
+RunRecords g_run;
+
+}  // namespace
+
+int runGridorb(int argc, char** argv) {
+    installSignalHandlers();
+    units::connectStandardUnits();
+    RunRecords& run = g_run;
+
+    // 1-3: FOR013 is read whole before the argument is looked at, so a
+    // damaged file is reported first.
+    wavefunction::readWavefunctionFile(run.molecule, run.raw);
+    wavefunction::completeMoleculeRecord(run.molecule, run.raw);
+
+    // 4: the orbital number; only its column of the product is ever used.
+    const char* argument = argc > 1 ? argv[1] : nullptr;
+    std::int32_t orbitalNumber = wavefunction::readOrbitalNumber(argument, run.molecule.orbitalCount);
+    coefficients::buildCoefficientColumn(run.raw, run.molecule.orbitalCount, orbitalNumber, run.coefficients);
+
+    // 5: the box; the atoms are in Bohr from here on.
+    run.frame = grid::layOutGridFrame(run.molecule);
+
+    // 6: the orbital on the grid.
+    evaluator::evaluateOrbital(run.molecule, run.coefficients, orbitalNumber, run.frame, run.signedVolume);
+
+    // 7: TARNEL.COR, complete and closed before VELD.VTK is opened.
+    output::writeCoordinateFile(run.molecule, run.frame);
+
+    // 8: VELD.VTK and the console summary.
+    output::writeVolumeOutput(run.frame, run.molecule, run.signedVolume, run.positiveVolume, run.negativeVolume);
+
+    // 9
+    units::stopRun();
+}
+
+}  // namespace gridorb::driver
