@@ -324,6 +324,7 @@ void prepareForWrite(int unit, const char* failureContext) {
 void writeRecord(int unit, const char* bytes, std::size_t length) {
     Unit& u = unitAt(unit);
     if (!u.connected || u.fd < 0) return;
+    u.written = true;
     std::size_t whole = length + 2;
     if (u.pending + whole > BUFFER_SIZE) {
         SignalHold hold;
