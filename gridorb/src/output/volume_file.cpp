@@ -1,0 +1,117 @@
+#include "output/volume_file.h"
+
+#include <array>
+#include <cmath>
+#include <string>
+
+#include "records/formatted_write.h"
+#include "records/list_write.h"
+#include "units/unit_table.h"
+
+namespace gridorb::output {
+namespace {
+
+constexpr double FULL_SCALE = 256.0;
+
+// The scaled values of one block, reused for all three.
+std::array<std::int32_t, GRID_POINTS> g_scaled;
+
+void writeTextRecord(const char* text) { records::FormattedWrite(VOLUME_UNIT, "(A)").text(text).end(); }
+
+void writeScalarBlock(const char* name, const OrbitalVolume& volume, float normaliser) {
+    std::string header = std::string("SCALARS ") + name + " float";
+    records::FormattedWrite(VOLUME_UNIT, "(A)").text(header).end();
+    writeTextRecord("LOOKUP_TABLE default");
+    for (std::size_t i = 0; i < volume.values.size(); ++i) g_scaled[i] = scaleValue(volume.values[i], normaliser);
+    records::FormattedWrite(VOLUME_UNIT, "(4I5)").integers(g_scaled).end();
+}
+
+}  // namespace
+
+VolumeRange splitVolume(const OrbitalVolume& signedVolume, OrbitalVolume& positiveVolume,
+                        OrbitalVolume& negativeVolume) {
+    VolumeRange range;
+    // Grid order, x fastest; a value equal to the current extreme leaves it.
+    for (std::size_t i = 0; i < signedVolume.values.size(); ++i) {
+        const float v = signedVolume.values[i];
+        if (v < range.minimum) range.minimum = v;
+        if (v > range.maximum) range.maximum = v;
+        positiveVolume.values[i] = 0.0f;
+        negativeVolume.values[i] = 0.0f;
+        if (v > 0.0f) {
+            positiveVolume.values[i] = v;
+        } else {
+            negativeVolume.values[i] = v;  // an exact 0 goes to the negative side
+        }
+    }
+    return range;
+}
+
+float chooseNormaliser(float minimum, float maximum) {
+    const float a = std::fabs(minimum);
+    const float b = std::fabs(maximum);
+    return a > b ? a : b;
+}
+
+std::int32_t scaleValue(float value, float normaliser) {
+    // Every grid value exactly 0: nothing to scale, every field shows 0.
+    if (normaliser == 0.0f) return 0;
+    const double quotient = static_cast<double>(value) * FULL_SCALE / static_cast<double>(normaliser);
+    // Only non-finite data gets here; an I5 field cannot show such a value.
+    if (!(std::fabs(quotient) < 2147483648.0)) return UNREPRESENTABLE_VALUE;
+    const auto truncated = static_cast<std::int32_t>(quotient);
+    return truncated < 0 ? -truncated : truncated;
+}
+
+void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, const OrbitalVolume& signedVolume,
+                       OrbitalVolume& positiveVolume, OrbitalVolume& negativeVolume) {
+    units::openOutputFile(VOLUME_UNIT, VOLUME_FILE_NAME);
+
+    const VolumeRange range = splitVolume(signedVolume, positiveVolume, negativeVolume);
+    records::ListWrite(units::CONSOLE_UNIT)
+        .text("MIN, MAX DENSITY(VALUE) COMPUTED IS ")
+        .real(range.minimum)
+        .real(range.maximum)
+        .end();
+    const float normaliser = chooseNormaliser(range.minimum, range.maximum);
+    records::ListWrite(units::CONSOLE_UNIT)
+        .text("NORBS ")
+        .integer(molecule.orbitalCount)
+        .text("NATB ")
+        .integer(molecule.atomCount)
+        .end();
+
+    // The Å distance between neighbouring planes: 50 intervals from corner to corner.
+    std::array<float, 3> spacing{};
+    for (std::size_t k = 0; k < 3; ++k) {
+        spacing[k] = static_cast<float>(
+            (static_cast<double>(frame.highCorner[k]) - static_cast<double>(frame.lowCorner[k])) / 50.0);
+    }
+
+    writeTextRecord("# vtk DataFile Version 2.0");
+    writeTextRecord("A Simple Matrix of values");
+    writeTextRecord("ASCII");
+    writeTextRecord("DATASET STRUCTURED_POINTS");
+    records::ListWrite(VOLUME_UNIT)
+        .text("DIMENSIONS ")
+        .integer(POINTS_PER_AXIS)
+        .integer(POINTS_PER_AXIS)
+        .integer(POINTS_PER_AXIS)
+        .end();
+    records::ListWrite(VOLUME_UNIT)
+        .text("ORIGIN ")
+        .real(frame.lowCorner[0])
+        .real(frame.lowCorner[1])
+        .real(frame.lowCorner[2])
+        .end();
+    records::ListWrite(VOLUME_UNIT).text("SPACING ").real(spacing[0]).real(spacing[1]).real(spacing[2]).end();
+    writeTextRecord(" ");
+    records::ListWrite(VOLUME_UNIT).text("POINT_DATA ").integer(GRID_POINTS).end();
+
+    writeScalarBlock("POS", positiveVolume, normaliser);
+    writeScalarBlock("NEG", negativeVolume, normaliser);
+    writeScalarBlock("TOT", signedVolume, normaliser);
+    // VELD.VTK stays connected: STOP flushes, cuts and closes it.
+}
+
+}  // namespace gridorb::output

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds gridorb and runs it on the bundled water wavefunction, for its
+# highest occupied orbital (number 4 of 6). With --gui, brings up the front
+# end on the same folder afterwards.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+
+mode="${1:-}"
+"$root/scripts/install-deps.sh" ${mode:+"$mode"}
+
+cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$root/build" --target gridorb launcher
+
+work="$root/out/water"
+mkdir -p "$work"
+cp "$root/examples/water/FOR013" "$work/FOR013"
+cd "$work"
+"$root/build/gridorb/gridorb" 4
+
+echo
+echo "Orbital 4 (the highest occupied orbital) of water, evaluated on a 51 x 51 x 51 grid:"
+echo "  volume file: $work/VELD.VTK"
+echo "  atom list:   $work/TARNEL.COR"
+echo "Open VELD.VTK in ParaView (File > Open, then Contour on POS and NEG),"
+echo "or in Python with PyVista: pyvista.read('$work/VELD.VTK').contour([64]).plot()"
+
+if [[ "$mode" == "--gui" ]]; then
+  cp "$root/frontend/"*.tcl "$work/" 2>/dev/null || true
+  ln -sf "$root/build/gridorb/gridorb" "$work/gridorb"
+  "$root/build/launcher/launcher"
+  echo "The front end is starting in $work."
+fi

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a build (and, with --test, the test suite)
+# needs. Installs only what is missing, so running it again costs nothing.
+set -euo pipefail
+
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev)
+if [[ "${1:-}" == "--test" || "${1:-}" == "--gui" ]]; then
+  packages+=(tcl8.6 tk8.6)
+fi
+if [[ "${1:-}" == "--test" ]]; then
+  packages+=(clang xvfb x11-apps imagemagick python3-vtk9 python3-numpy)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  if [[ $(id -u) -ne 0 ]]; then
+    echo "error: packages are missing and only root can install them: ${missing[*]}" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
