@@ -95,37 +95,46 @@ inline __attribute__((always_inline)) void sweepRow(const KernelPrimitive& f, co
     }
 }
 
-inline int alignDown(int i) { return i & ~3; }
-inline int alignUp(int i) { return std::min(PADDED_ROW, (i + 3) & ~3); }
-
+// One z-plane at a time, held in a padded buffer that stays in the first
+// level cache while every primitive of every atom is swept over it in
+// order: each point still receives the atoms in order and, per atom, the
+// primitives k = 1..3 with the s update before the p update.
 inline __attribute__((always_inline)) void evaluatePlanesBody(std::span<const KernelAtom> atoms, int izBegin,
                                                               int izEnd, OrbitalVolume& psi) {
     for (int iz = izBegin; iz < izEnd; ++iz) {
-        for (int iy = 0; iy < POINTS_PER_AXIS; ++iy) {
-            alignas(32) float row[PADDED_ROW] = {};
-            for (const KernelAtom& atom : atoms) {
-                for (const KernelPrimitive& f : atom.primitive) {
-                    const bool s = f.sY.contains(iy) && f.sZ.contains(iz) && !f.sX.empty();
-                    const bool p = atom.hasP && f.pY.contains(iy) && f.pZ.contains(iz) && !f.pX.empty();
-                    RowTerms t;
-                    if (s) t.syz = static_cast<double>(f.sy[iy]) * f.sz[iz];
+        alignas(32) float plane[POINTS_PER_AXIS][PADDED_ROW] = {};
+        for (const KernelAtom& atom : atoms) {
+            for (const KernelPrimitive& f : atom.primitive) {
+                const bool sPlane = f.sZ.contains(iz) && !f.sX.empty();
+                const bool pPlane = atom.hasP && f.pZ.contains(iz) && !f.pX.empty();
+                if (!sPlane && !pPlane) continue;
+                const int yBegin = std::min(sPlane ? f.sY.begin : POINTS_PER_AXIS, pPlane ? f.pY.begin : POINTS_PER_AXIS);
+                const int yEnd = std::max(sPlane ? f.sY.end : 0, pPlane ? f.pY.end : 0);
+                RowTerms t;
+                const double sz = f.sz[iz];
+                const double pz = f.pz[iz];
+                t.gz = f.gz[iz];
+                for (int iy = yBegin; iy < yEnd; ++iy) {
+                    const bool s = sPlane && f.sY.contains(iy);
+                    const bool p = pPlane && f.pY.contains(iy);
+                    float* row = plane[iy];
+                    if (s) t.syz = f.sy[iy] * sz;
                     if (p) {
-                        t.pyz = static_cast<double>(f.py[iy]) + f.pz[iz];
+                        t.pyz = f.py[iy] + pz;
                         t.gy = f.gy[iy];
-                        t.gz = f.gz[iz];
                     }
                     if (s && p) {
-                        sweepRow<true, true>(f, t, alignDown(std::min(f.sX.begin, f.pX.begin)),
-                                             alignUp(std::max(f.sX.end, f.pX.end)), row);
+                        sweepRow<true, true>(f, t, f.spX.begin, f.spX.end, row);
                     } else if (s) {
-                        sweepRow<true, false>(f, t, alignDown(f.sX.begin), alignUp(f.sX.end), row);
+                        sweepRow<true, false>(f, t, f.sXVectors.begin, f.sXVectors.end, row);
                     } else if (p) {
-                        sweepRow<false, true>(f, t, alignDown(f.pX.begin), alignUp(f.pX.end), row);
+                        sweepRow<false, true>(f, t, f.pXVectors.begin, f.pXVectors.end, row);
                     }
                 }
             }
-            std::memcpy(&psi.at(0, iy, iz), row, sizeof(float) * POINTS_PER_AXIS);
         }
+        for (int iy = 0; iy < POINTS_PER_AXIS; ++iy)
+            std::memcpy(&psi.at(0, iy, iz), plane[iy], sizeof(float) * POINTS_PER_AXIS);
     }
 }
 
@@ -160,6 +169,7 @@ KernelAtom prepareKernelAtom(const AtomFactors& factors) {
         out.gz = in.gz;
         if (literal) {
             out.sX = out.sY = out.sZ = out.pX = out.pY = out.pZ = full;
+            if (!atom.hasP) out.pX = out.pY = out.pZ = IndexRange{};
             continue;
         }
         out.sX = nonZeroRange(in.sx, POINTS_PER_AXIS);
@@ -170,6 +180,15 @@ KernelAtom prepareKernelAtom(const AtomFactors& factors) {
         out.pX = pZero ? IndexRange{} : nonZeroRange(in.gx, POINTS_PER_AXIS);
         out.pY = nonZeroRange(in.gy, POINTS_PER_AXIS);
         out.pZ = nonZeroRange(in.gz, POINTS_PER_AXIS);
+    }
+    // The x ranges widened to whole vectors of four, within the padded row.
+    auto vectors = [](IndexRange r) {
+        return r.empty() ? IndexRange{} : IndexRange{r.begin & ~3, std::min(PADDED_ROW, (r.end + 3) & ~3)};
+    };
+    for (KernelPrimitive& out : atom.primitive) {
+        out.sXVectors = vectors(out.sX);
+        out.pXVectors = vectors(out.pX);
+        out.spX = vectors(IndexRange{std::min(out.sX.begin, out.pX.begin), std::max(out.sX.end, out.pX.end)});
     }
     return atom;
 }

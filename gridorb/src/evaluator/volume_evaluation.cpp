@@ -1,9 +1,12 @@
 #include "evaluator/volume_evaluation.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <barrier>
 #include <memory>
 #include <thread>
+#include <span>
 #include <vector>
 
 #include "evaluator/evaluation_kernel.h"
@@ -33,23 +36,29 @@ void evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, const ba
                     OrbitalVolume& psi, int threadCount) {
     threadCount = std::clamp(threadCount, 1, POINTS_PER_AXIS);
     // Atoms without a shell add nothing; only the others enter the kernel.
-    std::vector<int> evaluated;
+    std::array<int, MAX_ATOMS> evaluated;
+    int evaluatedCount = 0;
     for (int i = 0; i < atoms.count; ++i) {
-        if (basis::shellOf(atoms.atoms[i].atomicNumber) != basis::Shell::None) evaluated.push_back(i);
+        if (basis::shellOf(atoms.atoms[i].atomicNumber) != basis::Shell::None) evaluated[evaluatedCount++] = i;
     }
-    std::vector<KernelAtom> kernelAtoms(evaluated.size());
+    // Kept from call to call: the tables are large enough that fresh pages
+    // for them would cost more than filling them.
+    thread_local std::unique_ptr<std::array<KernelAtom, MAX_ATOMS>> workspace;
+    if (!workspace) workspace = std::make_unique<std::array<KernelAtom, MAX_ATOMS>>();
+    std::array<KernelAtom, MAX_ATOMS>& kernelAtoms = *workspace;
+    const std::span<const KernelAtom> prepared(kernelAtoms.data(), static_cast<std::size_t>(evaluatedCount));
 
     // Work is handed out one atom, then one plane, at a time: any share
     // gives the same values, since every atom and every plane stands alone.
     std::atomic<int> nextAtom{0};
+    std::atomic<int> nextPlane{0};
+    std::barrier factorsDone(threadCount);
     runOnThreads(threadCount, [&](int) {
-        for (int i = nextAtom++; i < static_cast<int>(evaluated.size()); i = nextAtom++) {
+        for (int i = nextAtom++; i < evaluatedCount; i = nextAtom++) {
             kernelAtoms[i] = prepareKernelAtom(computeAtomFactors(atoms.atoms[evaluated[i]], frame, weights));
         }
-    });
-    std::atomic<int> nextPlane{0};
-    runOnThreads(threadCount, [&](int) {
-        for (int iz = nextPlane++; iz < POINTS_PER_AXIS; iz = nextPlane++) evaluatePlanes(kernelAtoms, iz, iz + 1, psi);
+        factorsDone.arrive_and_wait();
+        for (int iz = nextPlane++; iz < POINTS_PER_AXIS; iz = nextPlane++) evaluatePlanes(prepared, iz, iz + 1, psi);
     });
 }
 
