@@ -4,9 +4,11 @@
 
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "basis/minimal_basis.h"
 #include "evaluator/atom_factors.h"
+#include "evaluator/evaluation_kernel.h"
 #include "evaluator/volume_evaluation.h"
 #include "grid/grid_frame_layout.h"
 #include "reference/reference_evaluator.h"
@@ -94,6 +96,24 @@ TEST(EvaluatorIdentity, ThreadCountDoesNotChangeAnyBit) {
         evaluator::evaluateVolume(p->atoms, p->frame, weights, *five, 5);
         EXPECT_EQ(std::memcmp(one->values.data(), two->values.data(), sizeof one->values), 0);
         EXPECT_EQ(std::memcmp(one->values.data(), five->values.data(), sizeof one->values), 0);
+    }
+}
+
+// The AVX2 sweeps and the baseline ones that other processors run.
+TEST(EvaluatorIdentity, VectorPathsAgree) {
+    const basis::BasisWeights weights = basis::prepareBasisWeights();
+    auto best = std::make_unique<OrbitalVolume>();
+    auto baseline = std::make_unique<OrbitalVolume>();
+    for (std::uint64_t seed = 301; seed <= 310; ++seed) {
+        const RandomCase c = test_support::randomCase(seed, 20);
+        SCOPED_TRACE(describe(seed, c));
+        auto p = prepare(c);
+        std::vector<evaluator::KernelAtom> atoms;
+        for (int i = 0; i < p->atoms.count; ++i)
+            atoms.push_back(evaluator::prepareKernelAtom(evaluator::computeAtomFactors(p->atoms.atoms[i], p->frame, weights)));
+        evaluator::evaluatePlanes(atoms, 0, POINTS_PER_AXIS, *best, evaluator::KernelPath::Best);
+        evaluator::evaluatePlanes(atoms, 0, POINTS_PER_AXIS, *baseline, evaluator::KernelPath::Baseline);
+        EXPECT_EQ(std::memcmp(best->values.data(), baseline->values.data(), sizeof best->values), 0);
     }
 }
 

@@ -193,11 +193,12 @@ KernelAtom prepareKernelAtom(const AtomFactors& factors) {
     return atom;
 }
 
-void evaluatePlanes(std::span<const KernelAtom> atoms, int izBegin, int izEnd, OrbitalVolume& psi) {
+void evaluatePlanes(std::span<const KernelAtom> atoms, int izBegin, int izEnd, OrbitalVolume& psi,
+                    KernelPath path) {
     izBegin = std::max(izBegin, 0);
     izEnd = std::min(izEnd, POINTS_PER_AXIS);
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2) {
+    if (avx2 && path == KernelPath::Best) {
         evaluatePlanesAvx2(atoms, izBegin, izEnd, psi);
     } else {
         evaluatePlanesGeneric(atoms, izBegin, izEnd, psi);

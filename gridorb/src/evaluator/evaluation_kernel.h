@@ -50,10 +50,15 @@ struct KernelAtom {
 // its terms is skipped.
 KernelAtom prepareKernelAtom(const AtomFactors& factors);
 
-// Fills z-planes [izBegin, izEnd) of psi with the sum over `atoms` (only
-// the atoms that have a shell), starting from +0 at every point. Each plane
-// depends on nothing but the atoms, so disjoint blocks may run on different
-// threads. Uses AVX2 where the processor has it, with the same bits.
-void evaluatePlanes(std::span<const KernelAtom> atoms, int izBegin, int izEnd, OrbitalVolume& psi);
+// Which code runs the sweeps: the best that the processor offers (AVX2
+// where it has it), or the baseline x86-64 one. Both give the same bits;
+// the choice exists so that tests can hold one against the other.
+enum class KernelPath { Best, Baseline };
+
+// Fills z-planes [izBegin, izEnd) of psi (all 51 x 51 points of each) with
+// the sum over `atoms`, starting from +0 at every point. Each plane depends
+// on nothing but the atoms, so disjoint blocks may run on different threads.
+void evaluatePlanes(std::span<const KernelAtom> atoms, int izBegin, int izEnd, OrbitalVolume& psi,
+                    KernelPath path = KernelPath::Best);
 
 }  // namespace gridorb::evaluator
