@@ -146,6 +146,28 @@ ProcessResult runGridorb(const ScratchDirectory& directory, const std::vector<st
 
 namespace {
 
+// Longer than anything a failed run could have started to write over them.
+const std::string EARLIER_COORDINATES = std::string("earlier TARNEL.COR\r\n") + std::string(3000, 'c') + "\r\n";
+const std::string EARLIER_VOLUME = std::string("earlier VELD.VTK\r\n") + std::string(3000, 'v') + "\r\n";
+
+}  // namespace
+
+void placeEarlierOutputs(const ScratchDirectory& directory) {
+    directory.write("TARNEL.COR", EARLIER_COORDINATES);
+    directory.write("VELD.VTK", EARLIER_VOLUME);
+}
+
+::testing::AssertionResult earlierOutputsUntouched(const ScratchDirectory& directory) {
+    for (const auto& [name, bytes] : {std::pair{"TARNEL.COR", &EARLIER_COORDINATES}, std::pair{"VELD.VTK", &EARLIER_VOLUME}}) {
+        std::optional<std::string> now = directory.read(name);
+        if (!now) return ::testing::AssertionFailure() << name << " is gone";
+        if (*now != *bytes) return ::testing::AssertionFailure() << name << " was changed";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+namespace {
+
 std::string visible(std::string_view line) {
     std::string shown;
     for (char c : line) {

@@ -51,6 +51,11 @@ struct ProcessResult {
 ProcessResult runGridorb(const ScratchDirectory& directory, const std::vector<std::string>& arguments,
                          std::chrono::seconds timeout = std::chrono::seconds(300));
 
+// Output files of an earlier run, placed before a run that must fail before
+// its output step, and checked afterwards: byte for byte as placed.
+void placeEarlierOutputs(const ScratchDirectory& directory);
+::testing::AssertionResult earlierOutputsUntouched(const ScratchDirectory& directory);
+
 // Equal texts, or a failure that names the first differing line (1-based)
 // and shows both versions of it, line ends made visible.
 ::testing::AssertionResult sameText(std::string_view expected, std::string_view actual);
