@@ -8,6 +8,7 @@
 
 #include <cctype>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -186,6 +187,17 @@ TEST(EndToEndWavefunctionFileMissing, ReportsTheOpenBeforeAnythingElse) {
     EXPECT_TRUE(!result.exited && result.signal == SIGABRT) << result.describe();
     EXPECT_TRUE(testsupport::earlierOutputsUntouched(directory));
     EXPECT_EQ(directory.fileNames(), (std::vector<std::string>{"TARNEL.COR", "VELD.VTK"}));
+}
+
+// It opens (for reading only), but its first length word cannot be read.
+TEST(EndToEndWavefunctionFileMissing, ReportsADirectoryNamedFor013) {
+    ScratchDirectory directory;
+    std::filesystem::create_directory(directory.path() / "FOR013");
+    testsupport::placeEarlierOutputs(directory);
+    ProcessResult result = testsupport::runGridorb(directory, {"1"});
+    EXPECT_TRUE(testsupport::sameText(for013Report("start: Is a directory"), result.standardError));
+    EXPECT_TRUE(!result.exited && result.signal == SIGABRT) << result.describe();
+    EXPECT_TRUE(testsupport::earlierOutputsUntouched(directory));
 }
 
 TEST(EndToEndWavefunctionFileMissing, CreatesNoOutputFile) {
