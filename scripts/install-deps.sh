@@ -8,7 +8,7 @@ if [[ "${1:-}" == "--test" || "${1:-}" == "--gui" ]]; then
   packages+=(tcl8.6 tk8.6)
 fi
 if [[ "${1:-}" == "--test" ]]; then
-  packages+=(clang xvfb x11-apps imagemagick python3-vtk9)
+  packages+=(clang xvfb x11-apps imagemagick python3-vtk9 python3-numpy)
 fi
 
 missing=()

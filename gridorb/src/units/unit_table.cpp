@@ -324,6 +324,7 @@ void prepareForWrite(int unit, const char* failureContext) {
 void writeRecord(int unit, const char* bytes, std::size_t length) {
     Unit& u = unitAt(unit);
     if (!u.connected || u.fd < 0) return;
+    u.written = true;
     std::size_t whole = length + 2;
     if (u.pending + whole > BUFFER_SIZE) {
         SignalHold hold;
@@ -368,12 +369,53 @@ void writeRecord(int unit, const char* bytes, std::size_t length) {
     }
 }
 
+namespace {
+
+// Refills the input buffer with the bytes at `readOffset`. Sequential reads
+// only, so that FOR013 may also be a pipe; a skip past the buffer seeks, or
+// on a pipe reads and discards. Returns the bytes now buffered at
+// `readOffset` (0 at end of file).
+std::size_t refillInput(int index, const char* context) {
+    Unit& u = g_units[index];
+    char* buffer = g_buffers[index];
+    std::int64_t fdOffset = u.inputStart + static_cast<std::int64_t>(u.inputLength);
+    if (u.readOffset != fdOffset) {
+        if (::lseek(u.fd, u.readOffset, SEEK_SET) >= 0) {
+            fdOffset = u.readOffset;
+        } else {
+            while (fdOffset < u.readOffset) {
+                std::int64_t gap = u.readOffset - fdOffset;
+                std::size_t want = gap < static_cast<std::int64_t>(BUFFER_SIZE) ? static_cast<std::size_t>(gap) : BUFFER_SIZE;
+                ssize_t n = ::read(u.fd, buffer, want);
+                if (n < 0 && errno == EINTR) continue;
+                if (n < 0) fatalError(errno, context);
+                if (n == 0) {
+                    u.inputStart = fdOffset;
+                    u.inputLength = 0;
+                    return 0;
+                }
+                fdOffset += n;
+            }
+        }
+    }
+    ssize_t n;
+    do {
+        n = ::read(u.fd, buffer, BUFFER_SIZE);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) fatalError(errno, context);
+    u.inputStart = fdOffset;
+    u.inputLength = static_cast<std::size_t>(n);
+    return u.inputLength;
+}
+
+}  // namespace
+
 std::size_t readBytes(int unit, void* destination, std::size_t length, const char* context) {
     Unit& u = unitAt(unit);
     if (!u.connected || u.fd < 0) fatalError(114, context);
     char* out = static_cast<char*>(destination);
     std::size_t done = 0;
-    char* buffer = g_buffers[unit];
+    const char* buffer = g_buffers[unit];
     while (done < length) {
         std::int64_t bufferEnd = u.inputStart + static_cast<std::int64_t>(u.inputLength);
         if (u.readOffset >= u.inputStart && u.readOffset < bufferEnd) {
@@ -385,14 +427,7 @@ std::size_t readBytes(int unit, void* destination, std::size_t length, const cha
             u.readOffset += static_cast<std::int64_t>(take);
             continue;
         }
-        ssize_t n;
-        do {
-            n = ::pread(u.fd, buffer, BUFFER_SIZE, u.readOffset);
-        } while (n < 0 && errno == EINTR);
-        if (n < 0) fatalError(errno, context);
-        u.inputStart = u.readOffset;
-        u.inputLength = static_cast<std::size_t>(n);
-        if (n == 0) break;  // end of file
+        if (refillInput(unit, context) == 0) break;  // end of file
     }
     return done;
 }

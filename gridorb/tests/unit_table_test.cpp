@@ -1,0 +1,231 @@
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "units/fatal_report.h"
+#include "units/unit_table.h"
+
+namespace gridorb::units {
+namespace {
+
+namespace fs = std::filesystem;
+
+class UnitTable : public ::testing::Test {
+protected:
+    void SetUp() override {
+        connectStandardUnits();
+        folder_ = fs::temp_directory_path() / ("gridorb-units-" + std::to_string(::getpid()) + "-" +
+                                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+        statementState() = StatementState{};
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    std::string path(const char* name) const { return (folder_ / name).string(); }
+
+    static std::string contents(const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    static void put(const std::string& file, const std::string& bytes) {
+        std::ofstream(file, std::ios::binary) << bytes;
+    }
+
+    fs::path folder_;
+};
+
+TEST_F(UnitTable, OutputFileIsCreatedOverwrittenAndCutToThisRun) {
+    const std::string created = path("NEW.TXT");
+    openOutputFile(30, created);
+    EXPECT_TRUE(fs::exists(created)) << "created by the open, before any write";
+    writeRecord(30, "ab", 2);
+    closeUnit(30);
+    EXPECT_EQ(contents(created), "ab\r\n");
+
+    const std::string longer = path("LONGER.TXT");
+    put(longer, "0123456789012345678901234567890123456789");
+    openOutputFile(31, longer);
+    writeRecord(31, "first", 5);
+    writeRecord(31, "", 0);
+    closeUnit(31);
+    EXPECT_EQ(contents(longer), "first\r\n\r\n");
+
+    const std::string shorter = path("SHORTER.TXT");
+    put(shorter, "xy");
+    openOutputFile(32, shorter + "   ");  // trailing blanks are not part of the name
+    writeRecord(32, "a longer record", 15);
+    closeUnit(32);
+    EXPECT_EQ(contents(shorter), "a longer record\r\n");
+    EXPECT_FALSE(isConnected(32));
+}
+
+TEST_F(UnitTable, LongRecordsAndManyRecordsKeepTheirOrder) {
+    const std::string file = path("MANY.TXT");
+    openOutputFile(33, file);
+    std::string expected;
+    const std::string big(100000, 'x');  // longer than a stream buffer
+    for (int i = 0; i < 20000; ++i) {
+        std::string record = std::to_string(i);
+        writeRecord(33, record.data(), record.size());
+        expected += record + "\r\n";
+        if (i == 777) {
+            writeRecord(33, big.data(), big.size());
+            expected += big + "\r\n";
+        }
+    }
+    closeUnit(33);
+    EXPECT_TRUE(contents(file) == expected);
+}
+
+TEST_F(UnitTable, AnUnwrittenExistingFileIsLeftAsItWas) {
+    const std::string file = path("KEEP.TXT");
+    put(file, "old content\r\n");
+    openOutputFile(34, file);
+    closeUnit(34);
+    EXPECT_EQ(contents(file), "old content\r\n");
+}
+
+TEST_F(UnitTable, InputIsReadAndSkippedAcrossBuffersAndNeverWritten) {
+    const std::string file = path("INPUT.BIN");
+    std::string bytes;
+    for (int i = 0; i < 200000; ++i) bytes.push_back(static_cast<char>(i * 7));
+    put(file, bytes);
+    ::chmod(file.c_str(), 0444);
+    openInputFile(35, file);
+    char head[3];
+    ASSERT_EQ(readBytes(35, head, 3, "test"), 3u);
+    EXPECT_EQ(std::string(head, 3), bytes.substr(0, 3));
+    skipBytes(35, 150000);
+    char middle[4];
+    ASSERT_EQ(readBytes(35, middle, 4, "test"), 4u);
+    EXPECT_EQ(std::string(middle, 4), bytes.substr(150003, 4));
+    skipBytes(35, 1LL << 40);  // far past the end: the next read meets end of file
+    EXPECT_EQ(readBytes(35, middle, 4, "test"), 0u);
+    closeUnit(35);
+    EXPECT_TRUE(contents(file) == bytes);
+}
+
+TEST_F(UnitTable, InputMayBeAPipe) {
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    std::string bytes(100000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i % 251);
+    // Small enough to sit in the pipe before anything reads it.
+    ASSERT_EQ(::write(fds[1], bytes.data(), 60000), 60000);
+    ::close(fds[1]);
+    openInputFile(36, "/dev/fd/" + std::to_string(fds[0]));
+    ::close(fds[0]);
+    char got[5];
+    skipBytes(36, 50000);  // past the first buffer: read and discarded
+    ASSERT_EQ(readBytes(36, got, 5, "test"), 5u);
+    EXPECT_EQ(std::string(got, 5), bytes.substr(50000, 5));
+    closeUnit(36);
+}
+
+// --- The fatal report and the ends of a run ------------------------------
+
+TEST_F(UnitTable, MissingInputFileIsReportedWithTheSystemsText) {
+    const std::string missing = path("FOR013");
+    EXPECT_EXIT(openInputFile(13, missing), testing::KilledBySignal(SIGABRT),
+                testing::Eq("open: No such file or directory\r\n"
+                            "apparent state: unit 13 named " + missing + "\r\n"
+                            "lately writing direct unformatted external IO\r\n"));
+}
+
+[[noreturn]] void failWithState(const StatementState& state, int number, const char* context) {
+    statementState() = state;
+    fatalError(number, context);
+}
+
+TEST_F(UnitTable, ReportLinesFollowTheStatementState) {
+    const StatementState internalRead{-1, nullptr, true, true, true, false};
+    EXPECT_EXIT(failWithState(internalRead, END_OF_FILE, "list in"), testing::KilledBySignal(SIGABRT),
+                testing::Eq("list in: end of file\r\napparent state: internal I/O\r\n"
+                            "lately reading sequential formatted internal IO\r\n"));
+    const StatementState formattedConsole{6, "(4I5)", false, true, true, true};
+    EXPECT_EXIT(failWithState(formattedConsole, ERROR_IN_FORMAT, "startio"), testing::KilledBySignal(SIGABRT),
+                testing::Eq("startio: error in format\r\napparent state: unit 6 (unnamed)\r\nlast format: (4I5)\r\n"
+                            "lately writing sequential formatted external IO\r\n"));
+    const StatementState initial{};
+    EXPECT_EXIT(failWithState(initial, 500, "odd"), testing::KilledBySignal(SIGABRT),
+                testing::Eq("odd: illegal error number 500\r\napparent state: internal I/O\r\n"
+                            "lately writing direct unformatted internal IO\r\n"));
+    EXPECT_EXIT(failWithState(initial, -7, "odd"), testing::KilledBySignal(SIGABRT),
+                testing::StartsWith("odd: illegal error number -7\r\n"));
+}
+
+TEST_F(UnitTable, EveryLibraryErrorHasItsText) {
+    for (int n = 100; n <= 131; ++n) EXPECT_NE(libraryErrorText(n), nullptr) << n;
+    EXPECT_EQ(libraryErrorText(99), nullptr);
+    EXPECT_EQ(libraryErrorText(132), nullptr);
+    EXPECT_STREQ(libraryErrorText(110), "off end of record");
+    EXPECT_STREQ(libraryErrorText(127), "can't write file");
+}
+
+TEST_F(UnitTable, FatalReportKeepsCompletedRecordsAndCutsTheFile) {
+    const std::string file = path("PARTIAL.TXT");
+    put(file, std::string(1000, 'z'));
+    EXPECT_EXIT(
+        {
+            openOutputFile(24, file);
+            writeRecord(24, "kept", 4);
+            writeRecord(CONSOLE_UNIT, "console line", 12);
+            fatalError(OFF_END_OF_RECORD, "do_us");
+        },
+        testing::KilledBySignal(SIGABRT), testing::StartsWith("do_us: off end of record\r\n"));
+    EXPECT_EQ(contents(file), "kept\r\n");
+}
+
+TEST_F(UnitTable, StopClosesAndCutsEveryFileAndExitsZero) {
+    const std::string file = path("STOPPED.TXT");
+    put(file, std::string(1000, 'z'));
+    EXPECT_EXIT(
+        {
+            openOutputFile(24, file);
+            writeRecord(24, "last", 4);
+            stopRun();
+        },
+        testing::ExitedWithCode(0), testing::Eq(""));
+    EXPECT_EQ(contents(file), "last\r\n");
+}
+
+TEST_F(UnitTable, RejectedInputIsOneLineAndStatusTwo) {
+    EXPECT_EXIT(rejectInput("FOR013: 62 atoms; at most 50 are supported"), testing::ExitedWithCode(2),
+                testing::Eq("FOR013: 62 atoms; at most 50 are supported\r\n"));
+}
+
+TEST_F(UnitTable, AFailedWriteToAFileEndsTheRun) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    EXPECT_EXIT(
+        {
+            openOutputFile(22, "/dev/full");
+            statementState().formatText = "list io";
+            writeRecord(22, "x", 1);
+            closeUnit(22);
+        },
+        testing::KilledBySignal(SIGABRT),
+        testing::Eq("write: No space left on device\r\napparent state: unit 22 named /dev/full\r\n"
+                    "last format: list io\r\nlately writing direct unformatted external IO\r\n"));
+}
+
+TEST_F(UnitTable, AnOutputFileThatCannotBeCreatedIsReported) {
+    const std::string impossible = path("no-such-folder/VELD.VTK");
+    EXPECT_EXIT(openOutputFile(24, impossible), testing::KilledBySignal(SIGABRT),
+                testing::StartsWith("open: No such file or directory\r\napparent state: unit 24 named " +
+                                    impossible + "\r\n"));
+}
+
+}  // namespace
+}  // namespace gridorb::units
