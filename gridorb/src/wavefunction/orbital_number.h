@@ -14,9 +14,26 @@ inline constexpr int ARGUMENT_BUFFER_LENGTH = 25;
 // run.
 std::int32_t readOrbitalNumber(const char* argument, std::int32_t orbitalCount);
 
-// The list-directed read itself, over the 25 characters of `record`: returns
-// the value, or 0 when the record starts with "," or "/". Ends the run on
-// the failures of list-directed input.
+// The list-directed read itself, over the 25 characters of `record`: the
+// statement state of an internal read, the scan below, then the range check
+// (the 0 of a record that starts with "," or "/" included). Ends the run on
+// the failures of list-directed input and on a number outside
+// 1..orbitalCount; otherwise returns the number.
 std::int32_t readListInteger(std::string_view record, std::int32_t orbitalCount);
+
+// What the scan of one list-directed integer found, without ending the run.
+struct ListIntegerScan {
+    enum class Outcome { Value, NoValue, Failure };
+    Outcome outcome = Outcome::NoValue;
+    // Outcome::Value: the value truncated toward zero. It is kept as a double
+    // so that a value far outside the int32 range can be judged without an
+    // undefined conversion; it may be infinite (9+999).
+    double value = 0.0;
+    // Outcome::Failure: the error number and context of the fatal report.
+    int errorNumber = 0;
+    const char* context = nullptr;
+};
+
+ListIntegerScan scanListInteger(std::string_view record);
 
 }  // namespace gridorb::wavefunction
