@@ -56,13 +56,5 @@ TEST(MinimalBasis, ShellsAndCountedFunctionsByAtomicNumber) {
     EXPECT_EQ(countedFunctions(92), 4);
 }
 
-TEST(MinimalBasis, ScaledExponentsUseTheStoredSquare) {
-    const float zeta = 1.3f;
-    const float zeta2 = zeta * zeta;
-    const std::array<float, 3> e = scaledExponents(Shell::ThreeSP, zeta);
-    for (int k = 0; k < 3; ++k) EXPECT_EQ(e[k], -expansionTable().alpha[2][k] * zeta2);
-    EXPECT_EQ(scaledExponents(Shell::None, zeta), (std::array<float, 3>{}));
-}
-
 }  // namespace
 }  // namespace gridorb::basis
