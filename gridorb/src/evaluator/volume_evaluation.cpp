@@ -3,62 +3,53 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <barrier>
 #include <memory>
-#include <thread>
+#include <mutex>
 #include <span>
-#include <vector>
+#include <thread>
 
 #include "evaluator/evaluation_kernel.h"
 #include "evaluator/literal_kernel.h"
+#include "evaluator/work_sharing.h"
 
 namespace gridorb::evaluator {
-namespace {
-
-// Runs work(thread) on `threadCount` threads, the calling one included.
-template <typename Work>
-void runOnThreads(int threadCount, Work work) {
-    std::vector<std::thread> helpers;
-    helpers.reserve(static_cast<std::size_t>(threadCount - 1));
-    for (int t = 1; t < threadCount; ++t) helpers.emplace_back(work, t);
-    work(0);
-    for (std::thread& helper : helpers) helper.join();
-}
-
-}  // namespace
 
 int defaultThreadCount() {
     unsigned hardware = std::thread::hardware_concurrency();
-    return static_cast<int>(std::clamp(hardware, 1u, 8u));
+    return static_cast<int>(std::clamp(hardware, 1u, static_cast<unsigned>(MAX_THREADS)));
 }
 
 void evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
                     OrbitalVolume& psi, int threadCount) {
-    threadCount = std::clamp(threadCount, 1, POINTS_PER_AXIS);
     // Atoms without a shell add nothing; only the others enter the kernel.
     std::array<int, MAX_ATOMS> evaluated;
-    int evaluatedCount = 0;
+    int atomUnits = 0;
     for (int i = 0; i < atoms.count; ++i) {
-        if (basis::shellOf(atoms.atoms[i].atomicNumber) != basis::Shell::None) evaluated[evaluatedCount++] = i;
+        if (basis::shellOf(atoms.atoms[i].atomicNumber) != basis::Shell::None) evaluated[atomUnits++] = i;
     }
     // Kept from call to call: the tables are large enough that fresh pages
     // for them would cost more than filling them.
-    thread_local std::unique_ptr<std::array<KernelAtom, MAX_ATOMS>> workspace;
-    if (!workspace) workspace = std::make_unique<std::array<KernelAtom, MAX_ATOMS>>();
+    static std::mutex workspaceMutex;
+    static const auto workspace = std::make_unique<std::array<KernelAtom, MAX_ATOMS>>();
+    std::lock_guard lock(workspaceMutex);
     std::array<KernelAtom, MAX_ATOMS>& kernelAtoms = *workspace;
-    const std::span<const KernelAtom> prepared(kernelAtoms.data(), static_cast<std::size_t>(evaluatedCount));
+    const std::span<const KernelAtom> prepared(kernelAtoms.data(), static_cast<std::size_t>(atomUnits));
 
-    // Work is handed out one atom, then one plane, at a time: any share
+    // Units 0 .. atomUnits-1 lay out the atoms, the 51 after them fill one
+    // z-plane each once every atom is laid out. Any share among the threads
     // gives the same values, since every atom and every plane stands alone.
-    std::atomic<int> nextAtom{0};
-    std::atomic<int> nextPlane{0};
-    std::barrier factorsDone(threadCount);
-    runOnThreads(threadCount, [&](int) {
-        for (int i = nextAtom++; i < evaluatedCount; i = nextAtom++) {
-            kernelAtoms[i] = prepareKernelAtom(computeAtomFactors(atoms.atoms[evaluated[i]], frame, weights));
+    std::atomic<int> atomsReady{0};
+    runUnits(threadCount, atomUnits + POINTS_PER_AXIS, [&](int unit) {
+        if (unit < atomUnits) {
+            kernelAtoms[unit] = prepareKernelAtom(computeAtomFactors(atoms.atoms[evaluated[unit]], frame, weights));
+            if (atomsReady.fetch_add(1, std::memory_order_acq_rel) + 1 == atomUnits) atomsReady.notify_all();
+            return;
         }
-        factorsDone.arrive_and_wait();
-        for (int iz = nextPlane++; iz < POINTS_PER_AXIS; iz = nextPlane++) evaluatePlanes(prepared, iz, iz + 1, psi);
+        for (int ready = atomsReady.load(std::memory_order_acquire); ready < atomUnits;
+             ready = atomsReady.load(std::memory_order_acquire))
+            atomsReady.wait(ready, std::memory_order_acquire);
+        const int iz = unit - atomUnits;
+        evaluatePlanes(prepared, iz, iz + 1, psi);
     });
 }
 

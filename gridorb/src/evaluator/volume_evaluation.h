@@ -11,7 +11,8 @@
 // may differ in sign).
 namespace gridorb::evaluator {
 
-// Threads used when the caller does not say: the processor's, at most 8.
+// Threads used when the caller does not say: the processor's, at most
+// MAX_THREADS.
 int defaultThreadCount();
 
 // The fast form: factors per atom, then z-planes shared among `threadCount`
