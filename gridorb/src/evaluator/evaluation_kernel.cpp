@@ -60,6 +60,25 @@ inline __attribute__((always_inline)) void sweepRow(const KernelPrimitive& f, co
     }
 }
 
+// Both terms of one primitive over a row: the points that only one of them
+// reaches get only that one, so that neither is formed where it is an exact
+// zero. Each point still gets the s update before the p update.
+inline __attribute__((always_inline)) void sweepBoth(const KernelPrimitive& f, const RowTerms& t, float* row) {
+    const IndexRange s = f.sXVectors, p = f.pXVectors;
+    const int begin = std::max(s.begin, p.begin);
+    const int end = std::min(s.end, p.end);
+    if (begin >= end) {
+        sweepRow<true, false>(f, t, s.begin, s.end, row);
+        sweepRow<false, true>(f, t, p.begin, p.end, row);
+        return;
+    }
+    if (s.begin < begin) sweepRow<true, false>(f, t, s.begin, begin, row);
+    if (p.begin < begin) sweepRow<false, true>(f, t, p.begin, begin, row);
+    sweepRow<true, true>(f, t, begin, end, row);
+    if (s.end > end) sweepRow<true, false>(f, t, end, s.end, row);
+    if (p.end > end) sweepRow<false, true>(f, t, end, p.end, row);
+}
+
 // One z-plane at a time, held in a padded buffer that stays in the first
 // level cache while every primitive of every atom is swept over it in
 // order: each point still receives the atoms in order and, per atom, the
@@ -89,7 +108,7 @@ inline __attribute__((always_inline)) void evaluatePlanesBody(std::span<const Ke
                         t.gy = f.gy[iy];
                     }
                     if (s && p) {
-                        sweepRow<true, true>(f, t, f.spX.begin, f.spX.end, row);
+                        sweepBoth(f, t, row);
                     } else if (s) {
                         sweepRow<true, false>(f, t, f.sXVectors.begin, f.sXVectors.end, row);
                     } else if (p) {

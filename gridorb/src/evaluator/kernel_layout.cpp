@@ -80,7 +80,6 @@ KernelAtom prepareKernelAtom(const AtomFactors& factors) {
     for (KernelPrimitive& out : atom.primitive) {
         out.sXVectors = vectors(out.sX);
         out.pXVectors = vectors(out.pX);
-        out.spX = vectors(IndexRange{std::min(out.sX.begin, out.pX.begin), std::max(out.sX.end, out.pX.end)});
     }
     return atom;
 }

@@ -32,8 +32,8 @@ struct KernelPrimitive {
     // of a zero psi, which no output shows).
     IndexRange sX, sY, sZ;
     IndexRange pX, pY, pZ;
-    // The x ranges as whole vectors of four: s alone, p alone, both.
-    IndexRange sXVectors, pXVectors, spX;
+    // The x ranges widened to whole vectors of four.
+    IndexRange sXVectors, pXVectors;
 };
 
 struct KernelAtom {
