@@ -108,9 +108,9 @@ TEST(EvaluatorIdentity, VectorPathsAgree) {
         const RandomCase c = test_support::randomCase(seed, 20);
         SCOPED_TRACE(describe(seed, c));
         auto p = prepare(c);
-        std::vector<evaluator::KernelAtom> atoms;
+        std::vector<evaluator::KernelAtom> atoms(static_cast<std::size_t>(p->atoms.count));
         for (int i = 0; i < p->atoms.count; ++i)
-            atoms.push_back(evaluator::prepareKernelAtom(evaluator::computeAtomFactors(p->atoms.atoms[i], p->frame, weights)));
+            evaluator::prepareKernelAtom(evaluator::computeAtomFactors(p->atoms.atoms[i], p->frame, weights), atoms[i]);
         evaluator::evaluatePlanes(atoms, 0, POINTS_PER_AXIS, *best, evaluator::KernelPath::Best);
         evaluator::evaluatePlanes(atoms, 0, POINTS_PER_AXIS, *baseline, evaluator::KernelPath::Baseline);
         EXPECT_EQ(std::memcmp(best->values.data(), baseline->values.data(), sizeof best->values), 0);

@@ -41,37 +41,40 @@ bool factorsFinite(const AtomFactors& factors) {
 
 }  // namespace
 
-KernelAtom prepareKernelAtom(const AtomFactors& factors) {
-    KernelAtom atom;
-    if (factors.shell == basis::Shell::None) return atom;
-    atom.hasP = factors.shell != basis::Shell::OneS;
+void prepareKernelAtom(const AtomFactors& factors, KernelAtom& atom) {
+    atom.hasP = factors.shell == basis::Shell::TwoSP || factors.shell == basis::Shell::ThreeSP;
     const bool literal = !factorsFinite(factors);
     const IndexRange full{0, POINTS_PER_AXIS};
     for (int k = 0; k < 3; ++k) {
         const PrimitiveFactors& in = factors.primitive[k];
         KernelPrimitive& out = atom.primitive[k];
-        std::copy(in.sx.begin(), in.sx.end(), out.sx.begin());
-        std::copy(in.px.begin(), in.px.end(), out.px.begin());
-        std::copy(in.gx.begin(), in.gx.end(), out.gx.begin());
+        for (int i = 0; i < POINTS_PER_AXIS; ++i) {
+            out.sx[i] = in.sx[i];
+            out.px[i] = in.px[i];
+            out.gx[i] = in.gx[i];
+        }
+        for (int i = POINTS_PER_AXIS; i < PADDED_ROW; ++i) out.sx[i] = out.px[i] = out.gx[i] = 0.0;
         out.sy = in.sy;
         out.sz = in.sz;
         out.py = in.py;
         out.pz = in.pz;
         out.gy = in.gy;
         out.gz = in.gz;
-        if (literal) {
+        if (factors.shell == basis::Shell::None) {
+            out.sX = out.sY = out.sZ = out.pX = out.pY = out.pZ = IndexRange{};
+        } else if (literal) {
             out.sX = out.sY = out.sZ = out.pX = out.pY = out.pZ = full;
             if (!atom.hasP) out.pX = out.pY = out.pZ = IndexRange{};
-            continue;
+        } else {
+            out.sX = nonZeroRange(in.sx, POINTS_PER_AXIS);
+            out.sY = nonZeroRange(in.sy, POINTS_PER_AXIS);
+            out.sZ = nonZeroRange(in.sz, POINTS_PER_AXIS);
+            // With every p table zero the bracket is 0 everywhere.
+            const bool pZero = !atom.hasP || (allZero(in.px) && allZero(in.py) && allZero(in.pz));
+            out.pX = pZero ? IndexRange{} : nonZeroRange(in.gx, POINTS_PER_AXIS);
+            out.pY = nonZeroRange(in.gy, POINTS_PER_AXIS);
+            out.pZ = nonZeroRange(in.gz, POINTS_PER_AXIS);
         }
-        out.sX = nonZeroRange(in.sx, POINTS_PER_AXIS);
-        out.sY = nonZeroRange(in.sy, POINTS_PER_AXIS);
-        out.sZ = nonZeroRange(in.sz, POINTS_PER_AXIS);
-        // With every p table zero the bracket is 0 everywhere.
-        const bool pZero = allZero(in.px) && allZero(in.py) && allZero(in.pz);
-        out.pX = pZero ? IndexRange{} : nonZeroRange(in.gx, POINTS_PER_AXIS);
-        out.pY = nonZeroRange(in.gy, POINTS_PER_AXIS);
-        out.pZ = nonZeroRange(in.gz, POINTS_PER_AXIS);
     }
     // The x ranges widened to whole vectors of four, within the padded row.
     auto vectors = [](IndexRange r) {
@@ -81,7 +84,6 @@ KernelAtom prepareKernelAtom(const AtomFactors& factors) {
         out.sXVectors = vectors(out.sX);
         out.pXVectors = vectors(out.pX);
     }
-    return atom;
 }
 
 }  // namespace gridorb::evaluator

@@ -41,9 +41,10 @@ struct KernelAtom {
     std::array<KernelPrimitive, 3> primitive{};
 };
 
-// Lays out one atom's factors. An atom with a non-finite factor anywhere
-// gets full ranges: 0*inf and NaN must then be formed as written, so none of
-// its terms is skipped.
-KernelAtom prepareKernelAtom(const AtomFactors& factors);
+// Lays out one atom's factors into `atom`, every field of which it sets. An
+// atom with a non-finite factor anywhere gets full ranges: 0*inf and NaN
+// must then be formed as written, so none of its terms is skipped. An atom
+// without a shell gets empty ranges.
+void prepareKernelAtom(const AtomFactors& factors, KernelAtom& atom);
 
 }  // namespace gridorb::evaluator

@@ -41,7 +41,7 @@ void evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, const ba
     std::atomic<int> atomsReady{0};
     runUnits(threadCount, atomUnits + POINTS_PER_AXIS, [&](int unit) {
         if (unit < atomUnits) {
-            kernelAtoms[unit] = prepareKernelAtom(computeAtomFactors(atoms.atoms[evaluated[unit]], frame, weights));
+            prepareKernelAtom(computeAtomFactors(atoms.atoms[evaluated[unit]], frame, weights), kernelAtoms[unit]);
             if (atomsReady.fetch_add(1, std::memory_order_acq_rel) + 1 == atomUnits) atomsReady.notify_all();
             return;
         }
