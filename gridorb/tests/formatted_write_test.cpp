@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <limits>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -40,6 +41,8 @@ struct FieldCase {
     std::function<void(FormattedWrite&)> item;
     const char* field;
 };
+
+void PrintTo(const FieldCase& c, std::ostream* os) { *os << c.format << " \"" << c.field << '"'; }
 
 class FieldTest : public testing::TestWithParam<FieldCase> {};
 
@@ -98,6 +101,8 @@ struct RecordCase {
     std::function<void(FormattedWrite&)> items;
     std::string expected;
 };
+
+void PrintTo(const RecordCase& c, std::ostream* os) { *os << c.name; }
 
 class FormattedRecordTest : public testing::TestWithParam<RecordCase> {};
 
@@ -182,7 +187,8 @@ TEST(FormattedWriteTest, IntegerBlocksAgreeWithItemByItemEditing) {
         const char* grouped;  // the same records, edited without the short cut
     };
     for (Formats f : {Formats{"(4I5)", "(4(I5))"}, Formats{"(I5)", "(1(I5))"}, Formats{"(3I4)", "(3(I4))"},
-                      Formats{"(7I9)", "(7(I9))"}, Formats{"(2I3)", "(2(I3))"}, Formats{"(5i12)", "(5(I12))"}}) {
+                      Formats{"(7I9)", "(7(I9))"}, Formats{"(2I3)", "(2(I3))"}, Formats{"(5i12)", "(5(I12))"},
+                      Formats{"(6I6)", "(6(I6))"}, Formats{"(3I7)", "(3(I7))"}, Formats{"(2I8)", "(2(I8))"}}) {
         SCOPED_TRACE(f.plain);
         std::string oneByOne = formattedRecords(f.plain, [&](FormattedWrite& w) {
             for (std::int32_t v : values) w.integer(v);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <limits>
+#include <ostream>
 #include <string>
 
 #include "support/record_capture.h"
@@ -38,6 +39,8 @@ struct ListCase {
     std::function<void(ListWrite&)> items;
     std::string expected;
 };
+
+void PrintTo(const ListCase& c, std::ostream* os) { *os << c.name; }
 
 class ListRecordTest : public testing::TestWithParam<ListCase> {};
 
@@ -105,6 +108,8 @@ struct RealCase {
     float value;
     const char* text;
 };
+
+void PrintTo(const RealCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 
 class ListRealTextTest : public testing::TestWithParam<RealCase> {};
 

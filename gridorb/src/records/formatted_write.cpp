@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "records/format_program.h"
@@ -42,38 +43,94 @@ constexpr std::array<char, 4000> SMALL_INTEGER_TEXTS = makeSmallIntegerTexts();
 // Width of A for a numeric item: its length as stored, 4 bytes.
 constexpr std::size_t NUMBER_ITEM_LENGTH = 4;
 
-// `count` Iw fields of `Width` columns (>= 4) at `out`, which has room for
-// them plus FIELD_SLACK.
+// For a width known at compile time: the Iw fields of 0..999 as 8-byte
+// entries, the field first and blanks after it, so that one store writes
+// a field (the blanks after it fall on the next field or the slack).
 template <std::size_t Width>
-void integerFields(const std::int32_t* values, std::size_t count, std::size_t width, char* out) {
-    std::size_t w = Width != 0 ? Width : width;
-    for (std::size_t i = 0; i < count; ++i, out += w) {
+constexpr std::array<char, 8000> makeFieldTexts() {
+    static_assert(Width >= 4 && Width <= 8);
+    std::array<char, 8000> texts{};
+    for (std::size_t v = 0; v < 1000; ++v) {
+        char* t = &texts[v * 8];
+        for (std::size_t i = 0; i < 8; ++i) t[i] = ' ';
+        std::size_t n = v;
+        std::size_t at = Width;
+        do {
+            t[--at] = static_cast<char>('0' + n % 10);
+            n /= 10;
+        } while (n != 0);
+    }
+    return texts;
+}
+template <std::size_t Width>
+constexpr std::array<char, 8000> FIELD_TEXTS = makeFieldTexts<Width>();
+
+// `count` Iw fields at `out`, which has FIELD_SLACK bytes of room after
+// them; Width is w when it is a constant, else 0.
+template <std::size_t Width>
+inline void integerFields(const std::int32_t* values, std::size_t count, std::size_t width, char* out) {
+    for (std::size_t i = 0; i < count; ++i) {
         auto v = static_cast<std::uint32_t>(values[i]);
-        if (v < 1000) {
-            std::memset(out, ' ', w - 4);
-            std::memcpy(out + w - 4, &SMALL_INTEGER_TEXTS[v * 4], 4);
+        if constexpr (Width != 0) {
+            if (v < 1000) {
+                std::memcpy(out, &FIELD_TEXTS<Width>[v * 8], 8);
+            } else {
+                integerField(values[i], Width, out);
+            }
+            out += Width;
         } else {
-            integerField(values[i], w, out);
+            if (width >= 4 && v < 1000) {
+                std::memset(out, ' ', width - 4);
+                std::memcpy(out + width - 4, &SMALL_INTEGER_TEXTS[v * 4], 4);
+            } else {
+                integerField(values[i], width, out);
+            }
+            out += width;
         }
     }
 }
 
-void appendIntegerFields(const std::int32_t* values, std::size_t count, std::size_t width) {
+// The values of an integers() call under a plain repeated Iw, `perRecord`
+// fields to a record; `used` fields of the current pass are taken already
+// and the count is updated. Each record still ends through the unit, one
+// by one; only the walk of the format is skipped.
+template <std::size_t Width>
+void integerRecords(int unit, const std::int32_t* next, std::size_t left, std::size_t perRecord, std::size_t width,
+                    std::size_t& used) {
     RecordBuffer& buffer = recordBuffer();
-    char* out = buffer.reserve(count * width + FIELD_SLACK);
-    switch (width) {
-        case 4: integerFields<4>(values, count, width, out); break;
-        case 5: integerFields<5>(values, count, width, out); break;
-        case 6: integerFields<6>(values, count, width, out); break;
-        default:
-            if (width > 4) {
-                integerFields<0>(values, count, width, out);
-            } else {
-                for (std::size_t i = 0; i < count; ++i) integerField(values[i], width, out + i * width);
-            }
-            break;
+    std::size_t take = perRecord - used < left ? perRecord - used : left;
+    integerFields<Width>(next, take, width, buffer.reserve(take * width + FIELD_SLACK));
+    buffer.commit(take * width);
+    next += take;
+    left -= take;
+    used += take;
+    if (left == 0) return;
+
+    // Whole records. Each one is handed to the unit only after the next is
+    // assembled, in a second area of the buffer: copying bytes straight
+    // after storing them field by field stalls the processor.
+    std::size_t recordBytes = perRecord * width;
+    std::size_t first = buffer.length() > recordBytes ? buffer.length() : recordBytes;
+    std::size_t second = (first + FIELD_SLACK + 63) / 64 * 64;
+    char* base = buffer.room(second + recordBytes + FIELD_SLACK);
+    char* ready = base;  // the record to end next
+    std::size_t readyLength = buffer.length();
+    char* spare = base + second;
+    // Full records first: the common case, a constant length.
+    while (left > perRecord) {
+        integerFields<Width>(next, perRecord, width, spare);
+        next += perRecord;
+        left -= perRecord;
+        units::writeRecord(unit, ready, readyLength);  // the format starts again
+        readyLength = recordBytes;
+        std::swap(ready, spare);
     }
-    buffer.commit(count * width);
+    integerFields<Width>(next, left, width, spare);
+    units::writeRecord(unit, ready, readyLength);
+    used = left;
+    // The last record, not yet ended, becomes the buffer's record.
+    if (spare != base) std::memcpy(base, spare, left * width);
+    buffer.setLength(left * width);
 }
 
 // A field of the descriptor's width, filled by `fill(out)`.
@@ -204,24 +261,18 @@ FormattedWrite& FormattedWrite::integers(std::span<const std::int32_t> values) {
     auto perRecord = static_cast<std::size_t>(op.repeat);
     auto width = static_cast<std::size_t>(op.width);
     auto used = static_cast<std::size_t>(cursor.fieldsUsedInPass());
-    const std::int32_t* next = values.data();
-    std::size_t left = values.size();
-    if (left == 0) return *this;
-    if (used < perRecord) {
-        std::size_t take = perRecord - used < left ? perRecord - used : left;
-        appendIntegerFields(next, take, width);
-        next += take;
-        left -= take;
-        used += take;
+    if (values.empty()) return *this;
+    if (used == perRecord) {
+        recordBuffer().endRecord(unit_);
+        used = 0;
     }
-    RecordBuffer& buffer = recordBuffer();
-    while (left > 0) {
-        buffer.endRecord(unit_);
-        std::size_t take = perRecord < left ? perRecord : left;
-        appendIntegerFields(next, take, width);
-        next += take;
-        left -= take;
-        used = take;
+    switch (width) {
+        case 4: integerRecords<4>(unit_, values.data(), values.size(), perRecord, width, used); break;
+        case 5: integerRecords<5>(unit_, values.data(), values.size(), perRecord, width, used); break;
+        case 6: integerRecords<6>(unit_, values.data(), values.size(), perRecord, width, used); break;
+        case 7: integerRecords<7>(unit_, values.data(), values.size(), perRecord, width, used); break;
+        case 8: integerRecords<8>(unit_, values.data(), values.size(), perRecord, width, used); break;
+        default: integerRecords<0>(unit_, values.data(), values.size(), perRecord, width, used); break;
     }
     cursor.setFieldsUsedInPass(static_cast<std::int32_t>(used));
     return *this;

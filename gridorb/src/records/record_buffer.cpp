@@ -3,25 +3,16 @@
 #include <new>
 
 #include "units/fatal_report.h"
-#include "units/unit_table.h"
 
 namespace gridorb::records {
-namespace {
-
-constexpr std::size_t MINIMUM_CAPACITY = 1024;
 
 // constinit: usable from the first statement, whatever the order in which
 // static objects of other files are set up.
-constinit RecordBuffer g_buffer;
+constinit RecordBuffer detail::g_recordBuffer;
 
+namespace {
+constexpr std::size_t MINIMUM_CAPACITY = 1024;
 }  // namespace
-
-RecordBuffer& recordBuffer() { return g_buffer; }
-
-void RecordBuffer::endRecord(int unit) {
-    units::writeRecord(unit, data_ == nullptr ? "" : data_, length_);
-    length_ = 0;
-}
 
 void RecordBuffer::grow(std::size_t extra) {
     constexpr std::size_t LIMIT = static_cast<std::size_t>(-1) / 2;

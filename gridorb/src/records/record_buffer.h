@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "units/unit_table.h"
+
 // The one record buffer of the process, shared by every unit: the record in
 // progress is assembled here and handed to its unit in one piece when it
 // ends. It grows when a record outgrows it and never shrinks, so a record has
@@ -24,6 +26,15 @@ public:
     }
     void commit(std::size_t count) { length_ += count; }
 
+    // The whole buffer, with room for `total` bytes from its start; the
+    // record's bytes stay in place. With setLength() a caller may lay out
+    // bytes anywhere in that room itself.
+    char* room(std::size_t total) {
+        if (capacity_ < total) grow(total - length_);
+        return data_;
+    }
+    void setLength(std::size_t length) { length_ = length; }
+
     void append(const char* bytes, std::size_t count) {
         char* at = reserve(count);
         if (count > 0) std::memcpy(at, bytes, count);
@@ -37,7 +48,10 @@ public:
 
     // Ends the record: its bytes go to the unit (which adds the line end),
     // and the record position is 0 again.
-    void endRecord(int unit);
+    void endRecord(int unit) {
+        units::writeRecord(unit, data_ == nullptr ? "" : data_, length_);
+        length_ = 0;
+    }
 
 private:
     void grow(std::size_t extra);
@@ -49,6 +63,11 @@ private:
     std::size_t capacity_ = 0;
 };
 
-RecordBuffer& recordBuffer();
+namespace detail {
+extern constinit RecordBuffer g_recordBuffer;
+}
+
+// Inline: the volume file ends 100 000 records through it.
+inline RecordBuffer& recordBuffer() { return detail::g_recordBuffer; }
 
 }  // namespace gridorb::records
