@@ -38,15 +38,5 @@ INSTANTIATE_TEST_SUITE_P(Formats, RejectedFormatTest,
                                          "(F0.0)", "(X)", "(1X,I5)", "('A')", "(I5/I5)", "(I5)junk", "(I5))",
                                          "(2147483648I1)", "(I99999999999)", "(-1I5)", nested(33)));
 
-TEST(FormatProgramTest, RevertsToTheLastTopLevelGroup) {
-    FormatProgram program;
-    ASSERT_TRUE(parseFormat("(A,2(I5,(I1)),I3,3(F4.1),A)", program));
-    const FormatOp& target = program.ops[program.reversion];
-    EXPECT_EQ(target.kind, FormatOp::Kind::Open);
-    EXPECT_EQ(target.repeat, 3);
-    ASSERT_TRUE(parseFormat("(A,I3)", program));
-    EXPECT_EQ(program.reversion, 0U);
-}
-
 }  // namespace
 }  // namespace gridorb::records

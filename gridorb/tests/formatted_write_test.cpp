@@ -1,6 +1,7 @@
 #include "records/formatted_write.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -264,6 +265,40 @@ TEST(FormattedWriteDeathTest, ReadOnlyFileEndsTheRun) {
                     "last format: (A)\r\n"
                     "lately writing sequential formatted external IO\r\n"));
 }
+
+// The record buffer's growth failing: the address space is capped in the
+// child (which a sanitizer's shadow memory cannot live with).
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define GRIDORB_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define GRIDORB_ADDRESS_SANITIZER 1
+#endif
+#ifndef GRIDORB_ADDRESS_SANITIZER
+TEST(FormattedWriteDeathTest, RecordBufferThatCannotGrowEndsTheRun) {
+    EXPECT_EXIT(
+        {
+            units::connectStandardUnits();
+            units::statementState() = {};
+            long pages = 0;
+            if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+                if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+                std::fclose(statm);
+            }
+            rlimit limit{};
+            limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (64 << 20);
+            if (pages == 0 || ::setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(99);
+            FormattedWrite(units::CONSOLE_UNIT, "(A1000000000)").text("x").end();
+        },
+        testing::KilledBySignal(SIGABRT),
+        testing::Eq("malloc failure: out of free space\r\n"
+                    "apparent state: unit 6 (unnamed)\r\n"
+                    "last format: (A1000000000)\r\n"
+                    "lately writing sequential formatted external IO\r\n"));
+}
+#endif
 
 }  // namespace
 }  // namespace gridorb::records
