@@ -93,8 +93,9 @@ inline void integerFields(const std::int32_t* values, std::size_t count, std::si
 // The values of an integers() call under a plain repeated Iw, `perRecord`
 // fields to a record; `used` fields of the current pass are taken already
 // and the count is updated. Each record still ends through the unit, one
-// by one; only the walk of the format is skipped.
-template <std::size_t Width>
+// by one; only the walk of the format is skipped. PerRecord, when not 0,
+// is perRecord as a constant, so that a full record's loop unrolls.
+template <std::size_t Width, std::size_t PerRecord = 0>
 void integerRecords(int unit, const std::int32_t* next, std::size_t left, std::size_t perRecord, std::size_t width,
                     std::size_t& used) {
     RecordBuffer& buffer = recordBuffer();
@@ -118,7 +119,7 @@ void integerRecords(int unit, const std::int32_t* next, std::size_t left, std::s
     char* spare = base + second;
     // Full records first: the common case, a constant length.
     while (left > perRecord) {
-        integerFields<Width>(next, perRecord, width, spare);
+        integerFields<Width>(next, PerRecord != 0 ? PerRecord : perRecord, width, spare);
         next += perRecord;
         left -= perRecord;
         units::writeRecord(unit, ready, readyLength);  // the format starts again
@@ -268,7 +269,13 @@ FormattedWrite& FormattedWrite::integers(std::span<const std::int32_t> values) {
     }
     switch (width) {
         case 4: integerRecords<4>(unit_, values.data(), values.size(), perRecord, width, used); break;
-        case 5: integerRecords<5>(unit_, values.data(), values.size(), perRecord, width, used); break;
+        case 5:
+            if (perRecord == 4) {  // "(4I5)", the volume file's blocks
+                integerRecords<5, 4>(unit_, values.data(), values.size(), perRecord, width, used);
+            } else {
+                integerRecords<5>(unit_, values.data(), values.size(), perRecord, width, used);
+            }
+            break;
         case 6: integerRecords<6>(unit_, values.data(), values.size(), perRecord, width, used); break;
         case 7: integerRecords<7>(unit_, values.data(), values.size(), perRecord, width, used); break;
         case 8: integerRecords<8>(unit_, values.data(), values.size(), perRecord, width, used); break;
