@@ -1,0 +1,136 @@
+// The program's evaluators against the plain reference built without
+// optimisation, bit for bit, over random molecules.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "basis/minimal_basis.h"
+#include "evaluator/atom_factors.h"
+#include "evaluator/evaluation_kernel.h"
+#include "evaluator/volume_evaluation.h"
+#include "grid/grid_frame_layout.h"
+#include "reference/reference_evaluator.h"
+#include "support/random_molecule.h"
+
+namespace gridorb {
+namespace {
+
+using test_support::firstDifference;
+using test_support::RandomCase;
+
+constexpr int CASES = 36;
+
+struct Prepared {
+    MoleculeRecord molecule;  // Bohr
+    GridFrame frame;          // planes laid out
+    reference::Planes referencePlanes;
+    MoleculeRecord referenceMolecule;
+    CoefficientMatrix coefficients;
+    evaluator::MoleculeAtoms atoms;
+};
+
+std::unique_ptr<Prepared> prepare(const RandomCase& c) {
+    auto p = std::make_unique<Prepared>();
+    p->molecule = c.molecule;
+    p->frame = grid::layOutGridFrame(p->molecule);
+    grid::layOutPlanes(p->frame);
+    p->referenceMolecule = c.molecule;
+    p->referencePlanes = reference::layOutPlanes(p->referenceMolecule);
+    if (c.foreignPlanes) {
+        for (int axis = 0; axis < 3; ++axis) {
+            p->frame.origin[axis] = c.planeOrigin[axis];
+            p->frame.spacing[axis] = c.planeSpacing[axis];
+        }
+        grid::layOutPlanes(p->frame);
+        p->referencePlanes = {p->frame.planeX, p->frame.planeY, p->frame.planeZ};
+    }
+    for (int row = 1; row <= MAX_ORBITALS; ++row) p->coefficients.at(row, c.orbitalNumber) = c.column[row - 1];
+    p->atoms = evaluator::gatherAtomInputs(p->molecule, p->coefficients, c.orbitalNumber);
+    return p;
+}
+
+std::string describe(std::uint64_t seed, const RandomCase& c) {
+    return "seed " + std::to_string(seed) + ", " + std::to_string(c.molecule.atomCount) + " atoms" + c.description;
+}
+
+TEST(EvaluatorIdentity, FrameAndVolumesMatchTheReferenceBitForBit) {
+    const basis::BasisWeights weights = basis::prepareBasisWeights();
+    auto reference = std::make_unique<OrbitalVolume>();
+    auto fast = std::make_unique<OrbitalVolume>();
+    auto literal = std::make_unique<OrbitalVolume>();
+    for (std::uint64_t seed = 1; seed <= CASES; ++seed) {
+        const RandomCase c = test_support::randomCase(seed, 10);
+        SCOPED_TRACE(describe(seed, c));
+        auto p = prepare(c);
+        if (!c.foreignPlanes) {
+            EXPECT_EQ(firstDifference(p->frame.planeX.data(), p->referencePlanes[0].data(), POINTS_PER_AXIS), -1);
+            EXPECT_EQ(firstDifference(p->frame.planeY.data(), p->referencePlanes[1].data(), POINTS_PER_AXIS), -1);
+            EXPECT_EQ(firstDifference(p->frame.planeZ.data(), p->referencePlanes[2].data(), POINTS_PER_AXIS), -1);
+        }
+        EXPECT_EQ(firstDifference(&p->molecule.coordinates[0][0], &p->referenceMolecule.coordinates[0][0], 3 * MAX_ATOMS), -1);
+
+        reference::evaluate(p->molecule, c.column.data(), p->referencePlanes, reference->values.data());
+        evaluator::evaluateVolume(p->atoms, p->frame, weights, *fast, 2);
+        evaluator::evaluateVolumeLiteral(p->atoms, p->frame, weights, *literal);
+        long fastAt = firstDifference(fast->values.data(), reference->values.data(), GRID_POINTS);
+        long literalAt = firstDifference(literal->values.data(), reference->values.data(), GRID_POINTS);
+        EXPECT_EQ(fastAt, -1) << "fast " << fast->values[fastAt < 0 ? 0 : fastAt] << " reference "
+                              << reference->values[fastAt < 0 ? 0 : fastAt];
+        EXPECT_EQ(literalAt, -1);
+    }
+}
+
+TEST(EvaluatorIdentity, ThreadCountDoesNotChangeAnyBit) {
+    const basis::BasisWeights weights = basis::prepareBasisWeights();
+    auto one = std::make_unique<OrbitalVolume>();
+    auto two = std::make_unique<OrbitalVolume>();
+    auto five = std::make_unique<OrbitalVolume>();
+    for (std::uint64_t seed = 101; seed <= 108; ++seed) {
+        const RandomCase c = test_support::randomCase(seed, 30);
+        SCOPED_TRACE(describe(seed, c));
+        auto p = prepare(c);
+        evaluator::evaluateVolume(p->atoms, p->frame, weights, *one, 1);
+        evaluator::evaluateVolume(p->atoms, p->frame, weights, *two, 2);
+        evaluator::evaluateVolume(p->atoms, p->frame, weights, *five, 5);
+        EXPECT_EQ(std::memcmp(one->values.data(), two->values.data(), sizeof one->values), 0);
+        EXPECT_EQ(std::memcmp(one->values.data(), five->values.data(), sizeof one->values), 0);
+    }
+}
+
+// The AVX2 sweeps and the baseline ones that other processors run.
+TEST(EvaluatorIdentity, VectorPathsAgree) {
+    const basis::BasisWeights weights = basis::prepareBasisWeights();
+    auto best = std::make_unique<OrbitalVolume>();
+    auto baseline = std::make_unique<OrbitalVolume>();
+    for (std::uint64_t seed = 301; seed <= 310; ++seed) {
+        const RandomCase c = test_support::randomCase(seed, 20);
+        SCOPED_TRACE(describe(seed, c));
+        auto p = prepare(c);
+        std::vector<evaluator::KernelAtom> atoms;
+        for (int i = 0; i < p->atoms.count; ++i)
+            atoms.push_back(evaluator::prepareKernelAtom(evaluator::computeAtomFactors(p->atoms.atoms[i], p->frame, weights)));
+        evaluator::evaluatePlanes(atoms, 0, POINTS_PER_AXIS, *best, evaluator::KernelPath::Best);
+        evaluator::evaluatePlanes(atoms, 0, POINTS_PER_AXIS, *baseline, evaluator::KernelPath::Baseline);
+        EXPECT_EQ(std::memcmp(best->values.data(), baseline->values.data(), sizeof best->values), 0);
+    }
+}
+
+// The same fixed hash from every compiler and every optimisation level: a
+// g++ build and a clang++ build cannot drift apart unnoticed.
+TEST(EvaluatorIdentity, VolumesHashTheSameWithEveryCompiler) {
+    const basis::BasisWeights weights = basis::prepareBasisWeights();
+    auto volume = std::make_unique<OrbitalVolume>();
+    std::uint64_t hash = 1469598103934665603ull;
+    for (std::uint64_t seed = 201; seed <= 212; ++seed) {
+        const RandomCase c = test_support::randomCase(seed, 50);
+        auto p = prepare(c);
+        evaluator::evaluateVolume(p->atoms, p->frame, weights, *volume, 2);
+        hash = test_support::volumeHash(volume->values.data(), GRID_POINTS, hash);
+    }
+    EXPECT_EQ(hash, 0x9d3aa69756ec2dfbull) << std::hex << hash;
+}
+
+}  // namespace
+}  // namespace gridorb
