@@ -290,7 +290,8 @@ proc ::gridorb::parseVolumeText {text} {
         if {$n != $count} {
             error "VELD.VTK is incomplete: block $name has $n of $count values."
         }
-        dict set blocks $name $data
+        # A pure list, without the text it came from.
+        dict set blocks $name [lrange $data 0 end]
         set at $next
     }
     foreach name {POS NEG} {
@@ -418,38 +419,58 @@ proc ::gridorb::colourTable {} {
     return $table
 }
 
-# Rows of signed values to rows of colours, each grid interval widened to
-# `factor` pixels by bilinear interpolation (so n points give (n-1)*factor+1
-# pixels). Cheap enough (tens of milliseconds for a 51-point slice) to redraw
-# while a slider moves.
-proc ::gridorb::pictureRows {rows factor table} {
-    set widened {}
-    foreach row $rows {
-        set out {}
-        set previous [lindex $row 0]
-        foreach value [lrange $row 1 end] {
-            set step [expr {double($value - $previous) / $factor}]
-            for {set s 0} {$s < $factor} {incr s} {
-                lappend out [expr {$previous + $s * $step}]
-            }
-            set previous $value
-        }
-        lappend out $previous
-        lappend widened $out
+# Sample positions for stretching n points over `pixels` pixels: pairs of
+# {left point, weight of the right point}; the last pixel lands on point n-1.
+proc ::gridorb::SamplePositions {n pixels} {
+    set positions {}
+    for {set p 0} {$p < $pixels} {incr p} {
+        set u [expr {$pixels > 1 ? double($p) * ($n - 1) / ($pixels - 1) : 0.0}]
+        set left [expr {min(int($u), max($n - 2, 0))}]
+        lappend positions $left [expr {$n > 1 ? $u - $left : 0.0}]
     }
-    set picture {}
-    set previous [lindex $widened 0]
-    foreach row [lrange $widened 1 end] {
-        for {set s 0} {$s < $factor} {incr s} {
-            set w [expr {double($s) / $factor}]
-            lappend picture [lmap a $previous b $row {
+    return $positions
+}
+
+# Rows of signed values to a width x height picture (rows of colours), by
+# bilinear interpolation between the grid points. Cheap enough (tens of
+# milliseconds for a 51-point slice) to redraw while a slider moves.
+proc ::gridorb::pictureRows {rows width height table} {
+    set across [SamplePositions [llength [lindex $rows 0]] $width]
+    set widened [lmap row $rows {
+        lmap {left w} $across {
+            set a [lindex $row $left]
+            expr {$w == 0 ? $a : $a + ([lindex $row $left+1] - $a) * $w}
+        }
+    }]
+    lmap {top w} [SamplePositions [llength $rows] $height] {
+        set upper [lindex $widened $top]
+        if {$w == 0} {
+            lmap a $upper {lindex $table [expr {256 + round($a)}]}
+        } else {
+            lmap a $upper b [lindex $widened $top+1] {
                 lindex $table [expr {256 + round($a + ($b - $a) * $w)}]
-            }]
+            }
         }
-        set previous $row
     }
-    lappend picture [lmap a $previous {lindex $table [expr {256 + round($a)}]}]
-    return $picture
+}
+
+# Picture sizes in pixels for the three views, {width height} each, so that
+# one pixel is the same length in Angstrom along every axis and the longest
+# side of the grid gets `longest` pixels.
+proc ::gridorb::pictureSizes {volume longest} {
+    variable views
+    set lengths [lmap n [dict get $volume dimensions] d [dict get $volume spacing] {
+        expr {($n - 1) * $d}
+    }]
+    set scale [expr {($longest - 1) / [tcl::mathfunc::max {*}$lengths]}]
+    set sizes {}
+    foreach {view axes} $views {
+        lassign $axes normal across up
+        dict set sizes $view [list \
+            [expr {round([lindex $lengths $across] * $scale) + 1}] \
+            [expr {round([lindex $lengths $up] * $scale) + 1}]]
+    }
+    return $sizes
 }
 
 # ------------------------------------------------------------- the run ---
@@ -607,7 +628,7 @@ proc ::gridorb::OnReadable {run source stream} {
     variable runs
     while {[gets $source line] >= 0} {
         if {$stream eq "errors"} {
-            dict append runs($run) report $line \\n
+            dict append runs($run) report $line \n
         }
         {*}[dict get $runs($run) onLine] $stream $line
     }
@@ -619,7 +640,8 @@ proc ::gridorb::OnReadable {run source stream} {
         close $source
     }
     # The run is over once both of its streams have closed.
-    if {[dict incr runs($run) open -1] > 0} {
+    dict incr runs($run) open -1
+    if {[dict get $runs($run) open] > 0} {
         return
     }
     # Blocking, so that close waits for the program and yields its status.
@@ -677,7 +699,7 @@ if {![info exists ::tk_version]} {
 }
 
 namespace eval ::gui {
-    variable zoom 6               ;# pixels per grid interval in a picture
+    variable longest 301          ;# pixels along the longest side of the grid
     variable margin 26            ;# room for axis labels around a picture
     variable inPlaneTolerance 0.6 ;# Angstrom: closer atoms count as in the plane
     variable colours [::gridorb::colourTable]
@@ -694,7 +716,7 @@ namespace eval ::gui {
 }
 
 proc ::gui::build {} {
-    variable zoom
+    variable longest
     variable margin
     wm title . "gridorb - molecular orbital viewer"
     ttk::style theme use clam
@@ -718,16 +740,19 @@ proc ::gui::build {} {
     ttk::label $top.formula -style Formula.TLabel -textvariable ::gui::formula
     ttk::label $top.counts -textvariable ::gui::counts
     ttk::label $top.orbitalLabel -text "Orbital:"
+    set row [ttk::frame $top.run]
     ttk::combobox $top.orbital -state readonly -width 42 -textvariable ::gui::orbitalLabel
     ttk::button $top.compute -text "Compute orbital" -command ::gui::startRun
     ttk::button $top.stop -text "Stop" -command ::gui::stopRun -state disabled
-    ttk::progressbar $top.progress -mode determinate -length 160
+    ttk::progressbar $top.progress -mode determinate -length 200
+    pack $top.orbital -in $row -side left
+    pack $top.compute $top.stop -in $row -side left -padx {8 0}
+    pack $top.progress -in $row -side left -padx {16 0}
     grid $top.folderLabel $top.folder - - $top.choose -sticky w -pady 2
     grid configure $top.folder -sticky ew
     grid $top.formula $top.counts - - - -sticky w -pady {8 2}
-    grid $top.orbitalLabel $top.orbital $top.compute $top.stop $top.progress \
-        -sticky w -pady 4 -padx {0 6}
-    grid remove $top.progress
+    grid $top.orbitalLabel $row - - - -sticky w -pady 4
+    pack forget $top.progress
     grid columnconfigure $top 1 -weight 1
 
     ttk::label .banner -style Bannerinfo.TLabel -textvariable ::gui::bannerText \
@@ -736,7 +761,7 @@ proc ::gui::build {} {
     # The three slices.
     set pictures [ttk::labelframe .pictures -text "Central planes through the orbital" \
         -padding 8]
-    set size [expr {50 * $zoom + 1 + 2 * $margin}]
+    set size [expr {$longest + 2 * $margin}]
     set column 0
     foreach view {xy xz yz} {
         set f [ttk::frame $pictures.$view]
@@ -839,7 +864,11 @@ proc ::gui::clearResult {} {
     .pictures configure -text "Central planes through the grid"
     foreach view {xy xz yz} {
         ::gui::picture$view blank
-        .pictures.$view.canvas delete all
+        set canvas .pictures.$view.canvas
+        $canvas delete all
+        $canvas create text [expr {[winfo reqwidth $canvas] / 2}] \
+            [expr {[winfo reqheight $canvas] / 2}] -fill #909090 \
+            -text "No orbital shown yet" -font {TkDefaultFont 10 italic}
         set ::gui::where($view) ""
         .pictures.$view.scale state disabled
     }
@@ -951,7 +980,7 @@ proc ::gui::startRun {} {
     .top.orbital state disabled
     .top.stop state !disabled
     .top.progress configure -maximum [expr {[dict get $::gui::header atoms] + 1}] -value 0
-    grid .top.progress
+    pack .top.progress -in .top.run -side left -padx {16 0}
     banner running "Computing orbital $orbital\u2026"
 }
 
@@ -978,9 +1007,12 @@ proc ::gui::onFinished {status report} {
     .top.compute state !disabled
     .top.choose state !disabled
     .top.orbital state !disabled
-    grid remove .top.progress
+    pack forget .top.progress
     set outcome [::gridorb::describeOutcome $status $report $run(stopped)]
     if {![dict get $outcome ok]} {
+        if {$report ne ""} {
+            dict append outcome headline " gridorb's own report is in its output below."
+        }
         finishRun $outcome
         return
     }
@@ -1094,33 +1126,41 @@ proc ::gui::drawView {view} {
     variable volume
     variable atoms
     variable index
-    variable zoom
+    variable longest
     variable margin
     variable colours
     variable inPlaneTolerance
     set canvas .pictures.$view.canvas
     set i $index($view)
     set rows [::gridorb::signedSlice $volume $view $i]
+    lassign [dict get [::gridorb::pictureSizes $volume $longest] $view] width height
     set image ::gui::picture$view
     $image blank
-    $image put [::gridorb::pictureRows $rows $zoom $colours] -to 0 0
+    $image configure -width $width -height $height
+    $image put [::gridorb::pictureRows $rows $width $height $colours] -to 0 0
     $canvas delete all
-    $canvas create image $margin $margin -anchor nw -image $image
-    set width [image width $image]
-    set height [image height $image]
-    $canvas create rectangle $margin $margin [expr {$margin + $width}] \
-        [expr {$margin + $height}] -outline #b0b0b0
+    # Centred in the room for the longest side; left and bottom are where
+    # the axis arrows go.
+    set left [expr {$margin + ($longest - $width) / 2}]
+    set top [expr {$margin + ($longest - $height) / 2}]
+    $canvas create image $left $top -anchor nw -image $image
+    $canvas create rectangle $left $top [expr {$left + $width}] \
+        [expr {$top + $height}] -outline #b0b0b0
+    set dimensions [dict get $volume dimensions]
+    lassign [dict get $::gridorb::views $view] normal acrossAxis upAxis
+    set columnPixels [expr {double($width - 1) / ([lindex $dimensions $acrossAxis] - 1)}]
+    set rowPixels [expr {double($height - 1) / ([lindex $dimensions $upAxis] - 1)}]
     # Axis names: horizontal along the bottom, vertical up the left side.
     set across [string index $view 0]
     set up [string index $view 1]
-    set bottom [expr {$margin + $height}]
-    $canvas create line $margin [expr {$bottom + 12}] [expr {$margin + 40}] \
+    set bottom [expr {$top + $height}]
+    $canvas create line $left [expr {$bottom + 12}] [expr {$left + 40}] \
         [expr {$bottom + 12}] -arrow last -fill #555555
-    $canvas create text [expr {$margin + 48}] [expr {$bottom + 12}] -text $across \
+    $canvas create text [expr {$left + 48}] [expr {$bottom + 12}] -text $across \
         -anchor w -fill #333333 -font {TkDefaultFont 10 italic}
-    $canvas create line [expr {$margin - 12}] $bottom [expr {$margin - 12}] \
+    $canvas create line [expr {$left - 12}] $bottom [expr {$left - 12}] \
         [expr {$bottom - 40}] -arrow last -fill #555555
-    $canvas create text [expr {$margin - 12}] [expr {$bottom - 50}] -text $up \
+    $canvas create text [expr {$left - 12}] [expr {$bottom - 50}] -text $up \
         -anchor s -fill #333333 -font {TkDefaultFont 10 italic}
     # Atoms: those off the plane first, so the ones in it are drawn on top.
     set placed [::gridorb::atomsInView $atoms $volume $view $i]
@@ -1130,8 +1170,8 @@ proc ::gui::drawView {view} {
             if {$near != $inPlane} {
                 continue
             }
-            set x [expr {$margin + [dict get $atom column] * $zoom}]
-            set y [expr {$margin + [dict get $atom row] * $zoom}]
+            set x [expr {$left + [dict get $atom column] * $columnPixels}]
+            set y [expr {$top + [dict get $atom row] * $rowPixels}]
             set symbol [dict get $atom symbol]
             if {$inPlane} {
                 set r [expr {[string length $symbol] > 1 ? 11 : 9}]

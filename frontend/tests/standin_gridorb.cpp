@@ -7,22 +7,29 @@
 // atoms: only its shape on the grid matters to the front end.
 //
 // GRIDORB_STANDIN_FAIL=limit|interrupt makes it fail as gridorb does for an
-// out-of-range input (one line, exit 2) or an interrupt (exit 1).
+// out-of-range input (one line, exit 2) or an interrupt (exit 1);
+// GRIDORB_STANDIN_FAIL=slow makes it wait half a minute after its first
+// progress line, so that a caller can interrupt it (SIGINT: "Interrupt",
+// exit 1, as gridorb does).
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 constexpr int kPoints = 51;
 
-[[noreturn]] void fatalReport(const char* first, const char* state, const char* lately) {
-    std::fprintf(stderr, "%s\r\n%s\r\n%s\r\n", first, state, lately);
+[[noreturn]] void fatalReport(const std::string& first, const char* state, const char* lately) {
+    std::fprintf(stderr, "%s\r\n%s\r\n%s\r\n", first.c_str(), state, lately);
     std::fflush(stderr);
     std::abort();
 }
@@ -41,6 +48,12 @@ T item(const std::vector<char>& data, std::size_t offset) {
     T value{};
     if (offset + sizeof(T) <= data.size()) std::memcpy(&value, data.data() + offset, sizeof(T));
     return value;
+}
+
+void onInterrupt(int) {
+    static const char message[] = "Interrupt\r\n";
+    (void)!write(2, message, sizeof message - 1);
+    _exit(1);
 }
 
 }  // namespace
@@ -99,6 +112,10 @@ int main(int argc, char** argv) {
     for (int a = 0; a < atoms; ++a) {
         std::printf("PROCESSING ATOM NUMBER %5d ATOMIC NUMBER %5d\r\n", a + 1, atomicNumber[a]);
         std::fflush(stdout);
+        if (mode && std::strcmp(mode, "slow") == 0) {
+            std::signal(SIGINT, onInterrupt);
+            sleep(30);
+        }
         if (mode && std::strcmp(mode, "interrupt") == 0) {
             std::fprintf(stderr, "Interrupt\r\n");
             return 1;
@@ -119,7 +136,7 @@ int main(int argc, char** argv) {
 
     std::FILE* cor = std::fopen("TARNEL.COR", "wb");
     if (!cor) {
-        fatalReport("open: Permission denied", "apparent state: unit 22 named TARNEL.COR",
+        fatalReport(std::string("open: ") + std::strerror(errno), "apparent state: unit 22 named TARNEL.COR",
                     "lately writing sequential formatted external IO");
     }
     std::fprintf(cor, " COORDENADAS DE FOR013 EN FORMATO QMX\r\n powered by QUILLONDRAVEX\r\n \r\n"
@@ -146,7 +163,7 @@ int main(int argc, char** argv) {
 
     std::FILE* vtk = std::fopen("VELD.VTK", "wb");
     if (!vtk) {
-        fatalReport("open: Permission denied", "apparent state: unit 24 named VELD.VTK",
+        fatalReport(std::string("open: ") + std::strerror(errno), "apparent state: unit 24 named VELD.VTK",
                     "lately writing sequential formatted external IO");
     }
     std::fprintf(vtk,

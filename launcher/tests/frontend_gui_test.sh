@@ -79,8 +79,8 @@ if [ -e "$work/report" ]; then
     case $expect in
     ok)
         [ "$status" = ok ] || fail "the window shows an error: $banner"
-        pictures=$(grep -c '^picture [xyz]* 301x301 [1-9]' "$work/report")
-        [ "$pictures" -eq 3 ] || fail "expected three 301x301 pictures with a coloured orbital, got $pictures"
+        pictures=$(grep -cE '^picture [xyz]+ [1-9][0-9]{2}x[1-9][0-9]{2} [1-9]' "$work/report")
+        [ "$pictures" -eq 3 ] || fail "expected three pictures with a coloured orbital, got $pictures"
         ;;
     failed:*)
         [ "$status" = failed ] || fail "the window shows no error: $banner"
