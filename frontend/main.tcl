@@ -500,6 +500,16 @@ proc ::gridorb::progressAtom {line} {
     return 0
 }
 
+# How gridorb ended, for the log.
+proc ::gridorb::statusText {status} {
+    switch -- [lindex $status 0] {
+        NONE {return "gridorb ended with exit status 0."}
+        CHILDSTATUS {return "gridorb ended with exit status [lindex $status 2]."}
+        CHILDKILLED {return "gridorb ended abnormally: signal [lindex $status 2] ([lindex $status 3])."}
+        default {return "gridorb ended: [lindex $status end]"}
+    }
+}
+
 # Explains in words how a run of gridorb ended. status is the -errorcode of
 # closing its pipe (NONE for a clean exit), report its standard error.
 # Returns a dict: ok (1 or 0), headline (one sentence), detail (more text,
@@ -1003,6 +1013,7 @@ proc ::gui::onLine {stream line} {
 proc ::gui::onFinished {status report} {
     variable run
     set run(chan) ""
+    log "\u25a0 [::gridorb::statusText $status]" command
     .top.stop state disabled
     .top.compute state !disabled
     .top.choose state !disabled
@@ -1021,7 +1032,7 @@ proc ::gui::onFinished {status report} {
     set problem [showResult "orbital $run(orbital)"]
     if {$problem ne ""} {
         finishRun [dict create ok 0 headline "gridorb finished, but its result\
-            cannot be shown: $problem" detail ""]
+            cannot be shown: [string trimright $problem .]." detail ""]
         return
     }
     set text "[OrbitalTitle $run(orbital)] computed."
@@ -1228,12 +1239,17 @@ proc ::gui::Autotest {} {
         }
     }
     set status [expr {$state(kind) eq "ok" ? "ok" : "failed"}]
+    # Press "Open in ParaView" where it is offered, as a user would.
+    if {[winfo ismapped .result.paraview] && [.result.paraview instate !disabled]} {
+        .result.paraview invoke
+        lappend checks "paraview offered"
+    }
     set chan [open $autotest.part w]
     puts $chan "status $status"
     puts $chan "pid [pid]"
     puts $chan "banner $state(banner)"
     foreach check $checks {
-        puts $chan "picture $check"
+        puts $chan [expr {[string match paraview* $check] ? $check : "picture $check"}]
     }
     close $chan
     file rename -force $autotest.part $autotest

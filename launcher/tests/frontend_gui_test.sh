@@ -16,7 +16,11 @@ if [ "${1-}" = --inside-display ]; then
     shift
     work=$1 launcher=$2 gridorb=$3
     cd "$work/folder" || exit 1
-    GRIDORB="$gridorb" GRIDORB_FRONTEND_AUTOTEST="$work/report" "$launcher"
+    # A stand-in ParaView on the search path records how it was started.
+    mkdir -p "$work/bin"
+    printf '#!/bin/sh\nprintf "%%s\\n" "$@" > "%s/paraview.args"\n' "$work" > "$work/bin/paraview"
+    chmod +x "$work/bin/paraview"
+    PATH="$work/bin:$PATH" GRIDORB="$gridorb" GRIDORB_FRONTEND_AUTOTEST="$work/report" "$launcher"
     for _ in $(seq 1800); do
         [ -e "$work/report" ] && break
         sleep 0.1
@@ -54,8 +58,8 @@ if [ -n "$missing" ]; then
     exit 1
 fi
 
-mkdir -p "$artefacts"
-work="$artefacts/$name"
+mkdir -p "$artefacts/$name"
+work=$(realpath "$artefacts/$name")
 rm -rf "$work"
 mkdir -p "$work/folder"
 # The folder is set up as a user sets up their own: FOR013 and a link to
@@ -79,6 +83,9 @@ if [ -e "$work/report" ]; then
     case $expect in
     ok)
         [ "$status" = ok ] || fail "the window shows an error: $banner"
+        for _ in $(seq 100); do [ -e "$work/paraview.args" ] && break; sleep 0.1; done
+        [ "$(cat "$work/paraview.args" 2>/dev/null)" = "--data=$work/folder/VELD.VTK" ] ||
+            fail "Open in ParaView did not start paraview --data=$work/folder/VELD.VTK"
         pictures=$(grep -cE '^picture [xyz]+ [1-9][0-9]{2}x[1-9][0-9]{2} [1-9]' "$work/report")
         [ "$pictures" -eq 3 ] || fail "expected three pictures with a coloured orbital, got $pictures"
         ;;
