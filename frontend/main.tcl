@@ -730,7 +730,6 @@ proc ::gui::build {} {
     variable margin
     wm title . "gridorb - molecular orbital viewer"
     ttk::style theme use clam
-    ttk::style configure Title.TLabel -font {TkDefaultFont 13 bold}
     ttk::style configure Formula.TLabel -font {TkDefaultFont 16 bold}
     ttk::style configure View.TLabel -font {TkDefaultFont 10 bold}
     foreach {kind background foreground} {
@@ -769,7 +768,7 @@ proc ::gui::build {} {
         -wraplength 1000 -anchor w
 
     # The three slices.
-    set pictures [ttk::labelframe .pictures -text "Central planes through the orbital" \
+    set pictures [ttk::labelframe .pictures -text "Central planes through the grid" \
         -padding 8]
     set size [expr {$longest + 2 * $margin}]
     set column 0
@@ -911,8 +910,8 @@ proc ::gui::openFolder {} {
     set electrons [dict get $header electrons]
     set orbitals [dict get $header orbitals]
     set ::gui::formula [Subscripts [::gridorb::chemicalFormula [dict get $header atomicNumbers]]]
-    set ::gui::counts [format "%d atoms  \u00b7  %d orbitals  \u00b7  %d electrons" \
-        [dict get $header atoms] $orbitals $electrons]
+    set ::gui::counts [join [list [Count [dict get $header atoms] atom] \
+        [Count $orbitals orbital] [Count $electrons electron]] "  \u00b7  "]
     set labels [::gridorb::orbitalLabels $electrons $orbitals]
     .top.orbital configure -values $labels
     set homo [dict get [::gridorb::frontierOrbitals $electrons $orbitals] homo]
@@ -941,6 +940,10 @@ proc ::gui::OrbitalTitle {orbital} {
     set labels [::gridorb::orbitalLabels [dict get $header electrons] [dict get $header orbitals]]
     set note [string trim [regsub {^\s*\d+} [lindex $labels $orbital-1] ""]]
     return "Orbital $orbital ($note)"
+}
+
+proc ::gui::Count {n noun} {
+    return "$n $noun[expr {$n == 1 ? "" : "s"}]"
 }
 
 proc ::gui::Subscripts {formula} {
@@ -1078,12 +1081,18 @@ proc ::gui::showResult {what} {
     variable atoms
     variable index
     variable run
-    if {[catch {::gridorb::readVolumeFile VELD.VTK} message]
-            || [set volume $message; catch {::gridorb::readAtomFile TARNEL.COR} message]} {
-        clearResult
-        return $message
+    set problem ""
+    if {[catch {::gridorb::readVolumeFile VELD.VTK} loadedVolume]} {
+        set problem $loadedVolume
+    } elseif {[catch {::gridorb::readAtomFile TARNEL.COR} loadedAtoms]} {
+        set problem $loadedAtoms
     }
-    set atoms $message
+    if {$problem ne ""} {
+        clearResult
+        return $problem
+    }
+    set volume $loadedVolume
+    set atoms $loadedAtoms
     if {$what eq "an earlier run"} {
         .pictures configure -text "Earlier result: central planes through the grid"
     } else {
