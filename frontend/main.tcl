@@ -409,7 +409,7 @@ proc ::gridorb::colourTable {} {
     set negative {30 90 200}
     set table {}
     for {set s -256} {$s <= 256} {incr s} {
-        set t [expr {(abs($s) / 256.0) ** 0.6}]
+        set t [expr {(abs($s) / 256.0) ** 0.5}]
         lassign [expr {$s < 0 ? $negative : $positive}] r g b
         lappend table [format #%02x%02x%02x \
             [expr {round(255 + ($r - 255) * $t)}] \
