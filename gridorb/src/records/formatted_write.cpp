@@ -106,32 +106,31 @@ void integerRecords(int unit, const std::int32_t* next, std::size_t left, std::s
     left -= take;
     used += take;
     if (left == 0) return;
+    buffer.endRecord(unit);  // the format starts again
 
-    // Whole records. Each one is handed to the unit only after the next is
-    // assembled, in a second area of the buffer: copying bytes straight
-    // after storing them field by field stalls the processor.
-    std::size_t recordBytes = perRecord * width;
-    std::size_t first = buffer.length() > recordBytes ? buffer.length() : recordBytes;
-    std::size_t second = (first + FIELD_SLACK + 63) / 64 * 64;
-    char* base = buffer.room(second + recordBytes + FIELD_SLACK);
-    char* ready = base;  // the record to end next
-    std::size_t readyLength = buffer.length();
-    char* spare = base + second;
-    // Full records first: the common case, a constant length.
+    // Whole records, assembled straight in the unit's stream buffer. The
+    // last one is left in the record buffer, not yet ended: an item after
+    // it, or the end of the statement, ends it.
+    const std::size_t recordBytes = perRecord * width;
+    const bool inPlace = recordBytes + FIELD_SLACK <= units::RECORD_ROOM_LIMIT;
     while (left > perRecord) {
-        integerFields<Width>(next, PerRecord != 0 ? PerRecord : perRecord, width, spare);
+        if (!inPlace) {  // a record too long for the stream buffer's room
+            integerFields<Width>(next, perRecord, width, buffer.reserve(recordBytes + FIELD_SLACK));
+            buffer.commit(recordBytes);
+            buffer.endRecord(unit);
+            next += perRecord;
+            left -= perRecord;
+            continue;
+        }
+        char* out = units::recordRoom(unit, recordBytes + FIELD_SLACK);
+        integerFields<Width>(next, PerRecord != 0 ? PerRecord : perRecord, width, out);
+        units::endRecordInRoom(unit, recordBytes);
         next += perRecord;
         left -= perRecord;
-        units::writeRecord(unit, ready, readyLength);  // the format starts again
-        readyLength = recordBytes;
-        std::swap(ready, spare);
     }
-    integerFields<Width>(next, left, width, spare);
-    units::writeRecord(unit, ready, readyLength);
+    integerFields<Width>(next, left, width, buffer.reserve(left * width + FIELD_SLACK));
+    buffer.commit(left * width);
     used = left;
-    // The last record, not yet ended, becomes the buffer's record.
-    if (spare != base) std::memcpy(base, spare, left * width);
-    buffer.setLength(left * width);
 }
 
 // A field of the descriptor's width, filled by `fill(out)`.

@@ -26,15 +26,6 @@ public:
     }
     void commit(std::size_t count) { length_ += count; }
 
-    // The whole buffer, with room for `total` bytes from its start; the
-    // record's bytes stay in place. With setLength() a caller may lay out
-    // bytes anywhere in that room itself.
-    char* room(std::size_t total) {
-        if (capacity_ < total) grow(total - length_);
-        return data_;
-    }
-    void setLength(std::size_t length) { length_ = length; }
-
     void append(const char* bytes, std::size_t count) {
         char* at = reserve(count);
         if (count > 0) std::memcpy(at, bytes, count);

@@ -410,6 +410,33 @@ std::size_t refillInput(int index, const char* context) {
 
 }  // namespace
 
+char* recordRoom(int unit, std::size_t capacity) {
+    Unit& u = unitAt(unit);
+    // A unit that cannot take the record gets scratch room: its bytes are dropped.
+    static char discarded[RECORD_ROOM_LIMIT + 2];
+    if (!u.connected || u.fd < 0 || capacity > RECORD_ROOM_LIMIT) return discarded;
+    if (u.pending + capacity + 2 > BUFFER_SIZE) {
+        SignalHold hold;
+        failIfReported(unit, flushPending(unit), "write");
+    }
+    return g_buffers[unit] + u.pending;
+}
+
+void endRecordInRoom(int unit, std::size_t length) {
+    Unit& u = unitAt(unit);
+    if (!u.connected || u.fd < 0 || length > RECORD_ROOM_LIMIT) return;
+    char* end = g_buffers[unit] + u.pending + length;
+    end[0] = '\r';
+    end[1] = '\n';
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    u.pending = u.pending + length + 2;
+    u.written = true;
+    if (u.flushEachRecord) {
+        SignalHold hold;
+        failIfReported(unit, flushPending(unit), "write");
+    }
+}
+
 std::size_t readBytes(int unit, void* destination, std::size_t length, const char* context) {
     Unit& u = unitAt(unit);
     if (!u.connected || u.fd < 0) fatalError(114, context);

@@ -55,6 +55,14 @@ void prepareForWrite(int unit, const char* failureContext);
 // A console that is a terminal receives the record at once.
 void writeRecord(int unit, const char* bytes, std::size_t length);
 
+// Record output without a copy, for records assembled in place: room for a
+// record of up to `capacity` bytes (capacity <= RECORD_ROOM_LIMIT) and its
+// line end in the unit's stream buffer, then the end of that record with
+// its actual length. Nothing else may write to the unit between the two.
+inline constexpr std::size_t RECORD_ROOM_LIMIT = 4096;
+char* recordRoom(int unit, std::size_t capacity);
+void endRecordInRoom(int unit, std::size_t length);
+
 // --- Unformatted input ---------------------------------------------------
 
 // Reads up to `length` bytes at the unit's current position; returns the
