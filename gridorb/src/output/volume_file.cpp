@@ -1,6 +1,8 @@
 #include "output/volume_file.h"
 
+#include <algorithm>
 #include <array>
+#include <span>
 #include <cmath>
 #include <string>
 
@@ -13,8 +15,9 @@ namespace {
 
 constexpr double FULL_SCALE = 256.0;
 
-// The scaled values of one block, reused for all three.
-std::array<std::int32_t, GRID_POINTS> g_scaled;
+// Values are scaled a slice at a time and handed to the block's statement:
+// the scaled block never needs to exist whole.
+constexpr std::size_t SCALE_CHUNK = 4096;
 
 void writeTextRecord(const char* text) { records::FormattedWrite(VOLUME_UNIT, "(A)").text(text).end(); }
 
@@ -22,8 +25,14 @@ void writeScalarBlock(const char* name, const OrbitalVolume& volume, float norma
     std::string header = std::string("SCALARS ") + name + " float";
     records::FormattedWrite(VOLUME_UNIT, "(A)").text(header).end();
     writeTextRecord("LOOKUP_TABLE default");
-    for (std::size_t i = 0; i < volume.values.size(); ++i) g_scaled[i] = scaleValue(volume.values[i], normaliser);
-    records::FormattedWrite(VOLUME_UNIT, "(4I5)").integers(g_scaled).end();
+    records::FormattedWrite block(VOLUME_UNIT, "(4I5)");
+    std::array<std::int32_t, SCALE_CHUNK> scaled;
+    for (std::size_t start = 0; start < volume.values.size(); start += SCALE_CHUNK) {
+        const std::size_t count = std::min(SCALE_CHUNK, volume.values.size() - start);
+        for (std::size_t i = 0; i < count; ++i) scaled[i] = scaleValue(volume.values[start + i], normaliser);
+        block.integers(std::span<const std::int32_t>(scaled.data(), count));
+    }
+    block.end();
 }
 
 }  // namespace
