@@ -108,13 +108,14 @@ void integerRecords(int unit, const std::int32_t* next, std::size_t left, std::s
     if (left == 0) return;
     buffer.endRecord(unit);  // the format starts again
 
-    // Whole records, assembled straight in the unit's stream buffer. The
-    // last one is left in the record buffer, not yet ended: an item after
-    // it, or the end of the statement, ends it.
+    // Whole records, assembled straight in the unit's stream buffer, a batch
+    // at a time. The last one is left in the record buffer, not yet ended:
+    // an item after it, or the end of the statement, ends it.
     const std::size_t recordBytes = perRecord * width;
-    const bool inPlace = recordBytes + FIELD_SLACK <= units::RECORD_ROOM_LIMIT;
+    const std::size_t stride = recordBytes + units::LINE_END_LENGTH;
+    const std::size_t batch = (units::RECORD_ROOM_LIMIT - FIELD_SLACK) / stride;
     while (left > perRecord) {
-        if (!inPlace) {  // a record too long for the stream buffer's room
+        if (batch == 0) {  // a record too long for the stream buffer's room
             integerFields<Width>(next, perRecord, width, buffer.reserve(recordBytes + FIELD_SLACK));
             buffer.commit(recordBytes);
             buffer.endRecord(unit);
@@ -122,11 +123,17 @@ void integerRecords(int unit, const std::int32_t* next, std::size_t left, std::s
             left -= perRecord;
             continue;
         }
-        char* out = units::recordRoom(unit, recordBytes + FIELD_SLACK);
-        integerFields<Width>(next, PerRecord != 0 ? PerRecord : perRecord, width, out);
-        units::endRecordInRoom(unit, recordBytes);
-        next += perRecord;
-        left -= perRecord;
+        std::size_t records = (left - 1) / perRecord;  // whole records before the last
+        if (records > batch) records = batch;
+        char* out = units::recordRoom(unit, records * stride + FIELD_SLACK);
+        for (std::size_t r = 0; r < records; ++r) {
+            integerFields<Width>(next, PerRecord != 0 ? PerRecord : perRecord, width, out);
+            std::memcpy(out + recordBytes, units::LINE_END, units::LINE_END_LENGTH);
+            out += stride;
+            next += perRecord;
+        }
+        units::endRecordsInRoom(unit, records * stride);
+        left -= records * perRecord;
     }
     integerFields<Width>(next, left, width, buffer.reserve(left * width + FIELD_SLACK));
     buffer.commit(left * width);
