@@ -15,9 +15,14 @@ namespace {
 
 constexpr double FULL_SCALE = 256.0;
 
-// Values are scaled a slice at a time and handed to the block's statement:
-// the scaled block never needs to exist whole.
-constexpr std::size_t SCALE_CHUNK = 4096;
+// Block values are handed to the block's statement a slice at a time.
+constexpr std::size_t BLOCK_CHUNK = 4096;
+
+// scaleValue of every signed value, formed once for all three blocks: each
+// block's volume holds at every point either the signed value or 0, and
+// scaleValue(0) is 0, so a block's value is 0 where its volume is 0 and the
+// signed value's scaled magnitude elsewhere.
+std::array<std::int32_t, GRID_POINTS> g_scaledSigned;
 
 // scaleValue over a run of values, written without branches so that the
 // compiler can vectorise it: the same double operations, the same results.
@@ -38,16 +43,18 @@ void scaleValues(const float* values, std::int32_t* scaled, std::size_t count, f
 
 void writeTextRecord(const char* text) { records::FormattedWrite(VOLUME_UNIT, "(A)").text(text).end(); }
 
-void writeScalarBlock(const char* name, const OrbitalVolume& volume, float normaliser) {
+void writeScalarBlock(const char* name, const OrbitalVolume& volume) {
     std::string header = std::string("SCALARS ") + name + " float";
     records::FormattedWrite(VOLUME_UNIT, "(A)").text(header).end();
     writeTextRecord("LOOKUP_TABLE default");
     records::FormattedWrite block(VOLUME_UNIT, "(4I5)");
-    std::array<std::int32_t, SCALE_CHUNK> scaled;
-    for (std::size_t start = 0; start < volume.values.size(); start += SCALE_CHUNK) {
-        const std::size_t count = std::min(SCALE_CHUNK, volume.values.size() - start);
-        scaleValues(&volume.values[start], scaled.data(), count, normaliser);
-        block.integers(std::span<const std::int32_t>(scaled.data(), count));
+    std::array<std::int32_t, BLOCK_CHUNK> values;
+    for (std::size_t start = 0; start < volume.values.size(); start += BLOCK_CHUNK) {
+        const std::size_t count = std::min(BLOCK_CHUNK, volume.values.size() - start);
+        for (std::size_t i = 0; i < count; ++i) {
+            values[i] = volume.values[start + i] == 0.0f ? 0 : g_scaledSigned[start + i];
+        }
+        block.integers(std::span<const std::int32_t>(values.data(), count));
     }
     block.end();
 }
@@ -134,9 +141,10 @@ void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, c
     writeTextRecord(" ");
     records::ListWrite(VOLUME_UNIT).text("POINT_DATA ").integer(GRID_POINTS).end();
 
-    writeScalarBlock("POS", positiveVolume, normaliser);
-    writeScalarBlock("NEG", negativeVolume, normaliser);
-    writeScalarBlock("TOT", signedVolume, normaliser);
+    scaleValues(signedVolume.values.data(), g_scaledSigned.data(), GRID_POINTS, normaliser);
+    writeScalarBlock("POS", positiveVolume);
+    writeScalarBlock("NEG", negativeVolume);
+    writeScalarBlock("TOT", signedVolume);
     // VELD.VTK stays connected: STOP flushes, cuts and closes it.
 }
 
