@@ -25,8 +25,9 @@ echo "Open VELD.VTK in ParaView (File > Open, then Contour on POS and NEG),"
 echo "or in Python with PyVista: pyvista.read('$work/VELD.VTK').contour([64]).plot()"
 
 if [[ "$mode" == "--gui" ]]; then
-  cp "$root/frontend/"*.tcl "$work/" 2>/dev/null || true
-  ln -sf "$root/build/gridorb/gridorb" "$work/gridorb"
-  "$root/build/launcher/launcher"
-  echo "The front end is starting in $work."
+  # The launcher starts "wish main.tcl" in its current folder.
+  ln -sf "$root/build/launcher/main.tcl" "$work/main.tcl"
+  GRIDORB="$root/build/gridorb/gridorb" "$root/build/launcher/launcher"
+  echo
+  echo "The front end is starting on $work: pick an orbital and press Compute orbital."
 fi

@@ -5,10 +5,10 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev)
 if [[ "${1:-}" == "--test" || "${1:-}" == "--gui" ]]; then
-  packages+=(tcl8.6 tk8.6)
+  packages+=(tcl8.6 tk8.6 fonts-dejavu-core procps)
 fi
 if [[ "${1:-}" == "--test" ]]; then
-  packages+=(clang xvfb x11-apps imagemagick python3-vtk9 python3-numpy)
+  packages+=(clang xvfb xauth x11-apps netpbm fonts-dejavu-core procps python3-vtk9 python3-numpy)
 fi
 
 missing=()

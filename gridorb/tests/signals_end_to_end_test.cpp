@@ -51,7 +51,9 @@ SignalledRun runAndSignal(const ScratchDirectory& folder, int signal, bool ignor
     const int writer = ::open(fifo.c_str(), O_WRONLY);
     EXPECT_GE(writer, 0);
     ::kill(pid, signal);
-    if (!input.empty()) EXPECT_EQ(::write(writer, input.data(), input.size()), static_cast<ssize_t>(input.size()));
+    if (!input.empty()) {
+        EXPECT_EQ(::write(writer, input.data(), input.size()), static_cast<ssize_t>(input.size()));
+    }
     ::close(writer);
 
     SignalledRun run;

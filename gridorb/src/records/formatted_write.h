@@ -10,6 +10,13 @@
 //
 //   FormattedWrite(6, "(2(A,I5))").text("PROCESSING ATOM NUMBER ").integer(1)
 //       .text(" ATOMIC NUMBER ").integer(6).end();
+//
+// Descriptors: A (the text as it is), Aw, Iw and Fw.d, with repeat counts
+// and groups. An item of another kind than its descriptor edits: a text
+// under I or F is right-justified in the field (the coordinate listing's
+// label); an integer under F is edited as the real it exactly is; a real
+// under I and a number under A fill the field with asterisks (A without a
+// width: four, the item's length).
 namespace gridorb::records {
 
 class FormattedWrite {

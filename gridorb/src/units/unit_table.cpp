@@ -54,10 +54,12 @@ struct Unit {
 Unit g_units[UNIT_COUNT];
 char g_buffers[UNIT_COUNT][BUFFER_SIZE];
 
+[[noreturn, gnu::cold]] void noSuchUnit() {
+    fatalError(101, "unit number");  // no statement of the run names another unit
+}
+
 Unit& unitAt(int unit) {
-    if (unit < 0 || unit >= UNIT_COUNT) {
-        fatalError(101, "unit number");  // no statement of the run names another unit
-    }
+    if (unit < 0 || unit >= UNIT_COUNT) [[unlikely]] noSuchUnit();
     return g_units[unit];
 }
 
@@ -325,7 +327,7 @@ void writeRecord(int unit, const char* bytes, std::size_t length) {
     Unit& u = unitAt(unit);
     if (!u.connected || u.fd < 0) return;
     u.written = true;
-    std::size_t whole = length + 2;
+    std::size_t whole = length + LINE_END_LENGTH;
     if (u.pending + whole > BUFFER_SIZE) {
         SignalHold hold;
         failIfReported(unit, flushPending(unit), "write");
@@ -333,7 +335,7 @@ void writeRecord(int unit, const char* bytes, std::size_t length) {
     if (whole > BUFFER_SIZE) {
         // A record longer than the buffer goes out directly, still in one piece.
         SignalHold hold;
-        struct iovec parts[2] = {{const_cast<char*>(bytes), length}, {const_cast<char*>("\r\n"), 2}};
+        struct iovec parts[2] = {{const_cast<char*>(bytes), length}, {const_cast<char*>(LINE_END), LINE_END_LENGTH}};
         bool ok = true;
         std::size_t total = whole;
         std::size_t done = 0;
@@ -359,8 +361,7 @@ void writeRecord(int unit, const char* bytes, std::size_t length) {
     }
     char* end = g_buffers[unit] + u.pending;
     if (length > 0) std::memcpy(end, bytes, length);
-    end[length] = '\r';
-    end[length + 1] = '\n';
+    std::memcpy(end + length, LINE_END, LINE_END_LENGTH);
     std::atomic_signal_fence(std::memory_order_seq_cst);
     u.pending = u.pending + whole;
     if (u.flushEachRecord) {
@@ -409,6 +410,37 @@ std::size_t refillInput(int index, const char* context) {
 }
 
 }  // namespace
+
+namespace {
+
+// Room for a record in place: the fast paths below stay small, the rare
+// flush happens out of line.
+char g_discarded[RECORD_ROOM_LIMIT];
+
+[[gnu::noinline, gnu::cold]] void flushForRoom(int unit) {
+    SignalHold hold;
+    failIfReported(unit, flushPending(unit), "write");
+}
+
+}  // namespace
+
+char* recordRoom(int unit, std::size_t capacity) {
+    Unit& u = unitAt(unit);
+    // A unit that cannot take the record gets scratch room: its bytes are dropped.
+    if (!u.connected || u.fd < 0 || capacity > RECORD_ROOM_LIMIT) [[unlikely]] return g_discarded;
+    if (u.pending + capacity > BUFFER_SIZE) [[unlikely]] flushForRoom(unit);
+    return g_buffers[unit] + u.pending;
+}
+
+void endRecordsInRoom(int unit, std::size_t bytes) {
+    Unit& u = unitAt(unit);
+    if (!u.connected || u.fd < 0 || bytes > RECORD_ROOM_LIMIT) [[unlikely]] return;
+    // Only now are the records part of the stream: a handler never sees half of one.
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    u.pending = u.pending + bytes;
+    u.written = true;
+    if (u.flushEachRecord) [[unlikely]] flushForRoom(unit);
+}
 
 std::size_t readBytes(int unit, void* destination, std::size_t length, const char* context) {
     Unit& u = unitAt(unit);

@@ -55,6 +55,19 @@ void prepareForWrite(int unit, const char* failureContext);
 // A console that is a terminal receives the record at once.
 void writeRecord(int unit, const char* bytes, std::size_t length);
 
+// Every record ends with these two bytes, on every stream.
+inline constexpr char LINE_END[] = "\r\n";
+inline constexpr std::size_t LINE_END_LENGTH = 2;
+
+// Record output without a copy, for records assembled in place: room for
+// up to `capacity` bytes (capacity <= RECORD_ROOM_LIMIT) in the unit's
+// stream buffer, where the caller lays out whole records, each followed by
+// LINE_END; then their end, with the bytes actually laid out. Nothing else
+// may write to the unit between the two.
+inline constexpr std::size_t RECORD_ROOM_LIMIT = 16384;
+char* recordRoom(int unit, std::size_t capacity);
+void endRecordsInRoom(int unit, std::size_t bytes);
+
 // --- Unformatted input ---------------------------------------------------
 
 // Reads up to `length` bytes at the unit's current position; returns the

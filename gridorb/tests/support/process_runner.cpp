@@ -205,12 +205,18 @@ std::string_view lineAt(std::string_view text, std::size_t at) {
         std::string_view e = lineAt(expected, at);
         std::string_view a = lineAt(actual, at);
         if (e != a || (e.empty() && a.empty())) {
+            auto shown = [at](std::string_view text, std::string_view line) {
+                std::string quoted = "<end of text>";
+                if (at < text.size()) {
+                    quoted = "\"";
+                    quoted += visible(line);
+                    quoted += "\"";
+                }
+                return quoted;
+            };
             return ::testing::AssertionFailure()
                    << "texts differ at line " << number << " (expected " << expected.size() << " bytes, got "
-                   << actual.size() << ")\n  expected: "
-                   << (at >= expected.size() ? std::string("<end of text>") : "\"" + visible(e) + "\"")
-                   << "\n  actual:   "
-                   << (at >= actual.size() ? std::string("<end of text>") : "\"" + visible(a) + "\"");
+                   << actual.size() << ")\n  expected: " << shown(expected, e) << "\n  actual:   " << shown(actual, a);
         }
         at += e.size();
         ++number;

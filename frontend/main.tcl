@@ -1,0 +1,1292 @@
+# main.tcl - the graphical front end of gridorb.
+#
+# Shows the molecule of the FOR013 in the working folder, runs gridorb on the
+# orbital the user picks, and draws the result (VELD.VTK and TARNEL.COR) as
+# three central slices through the grid.
+#
+# The file has two halves. The first defines the logic in namespace ::gridorb
+# and needs only Tcl, so tests can source it with tclsh. The second builds the
+# window; it is skipped when Tk is not loaded.
+#
+# Environment:
+#   GRIDORB                    the gridorb program to run (default: the one
+#                              beside this script, else the one on PATH)
+#   GRIDORB_FRONTEND_AUTOTEST  a report file: compute the HOMO unattended,
+#                              write what the window shows there, then wait
+#                              for "<report>.done" to appear and exit.
+
+package require Tcl 8.6
+
+namespace eval ::gridorb {
+    variable elementSymbols {
+        H He Li Be B C N O F Ne Na Mg Al Si P S Cl Ar K Ca
+        Sc Ti V Cr Mn Fe Co Ni Cu Zn Ga Ge As Se Br Kr Rb Sr Y Zr
+        Nb Mo Tc Ru Rh Pd Ag Cd In Sn Sb Te I Xe
+    }
+    # Limits of gridorb's fixed storage.
+    variable maxAtoms 50
+    variable maxOrbitals 200
+    # The three views: normal axis, horizontal axis, vertical axis (0 x, 1 y, 2 z).
+    variable views {xy {2 0 1} xz {1 0 2} yz {0 1 2}}
+    variable axisNames {x y z}
+}
+
+# ---------------------------------------------------------------- FOR013 ---
+
+# Reads one framed record: 4-byte length, data, 4-byte trailer (not checked,
+# and allowed to be missing at the very end, as gridorb allows it).
+proc ::gridorb::ReadRecord {chan fileSize number minimum what} {
+    set head [read $chan 4]
+    if {[string length $head] < 4} {
+        error "FOR013 is incomplete: it ends before record $number ($what)."
+    }
+    binary scan $head i length
+    if {$length < $minimum || [tell $chan] + $length > $fileSize} {
+        error "FOR013 is damaged: record $number ($what) should hold at least\
+               $minimum bytes, but its length word says $length and\
+               [expr {$fileSize - [tell $chan]}] bytes are left in the file."
+    }
+    set data [read $chan $length]
+    read $chan 4
+    return $data
+}
+
+# Returns a dict: atoms, orbitals, electrons, atomicNumbers, coordinates
+# (a list of {x y z} in Angstrom). Every structural fault of the file is an
+# error whose message can be shown to the user as it is.
+proc ::gridorb::readWavefunctionHeader {path} {
+    if {![file exists $path]} {
+        error "There is no FOR013 in this folder."
+    }
+    if {[catch {open $path rb} chan]} {
+        error "FOR013 cannot be read: [ReasonOf $chan]"
+    }
+    try {
+        set size [file size $path]
+        if {$size < 16} {
+            error "FOR013 is too short to be a wavefunction file ($size bytes)."
+        }
+        set record [ReadRecord $chan $size 1 12 "the atom and orbital counts"]
+        binary scan $record iii atoms orbitals electrons
+        # Counts far beyond any molecule mean this is not a wavefunction file.
+        if {$atoms < 1 || $orbitals < 1 || $electrons < 0
+                || $atoms > 100000 || $orbitals > 100000} {
+            error "FOR013 does not look like a wavefunction file: it gives\
+                   $atoms atoms, $orbitals orbitals and $electrons electrons."
+        }
+        if {[string length $record] < 12 + 24 * $atoms} {
+            error "FOR013 is damaged: record 1 is too short for the coordinates\
+                   of $atoms atoms."
+        }
+        binary scan $record @12q[expr {3 * $atoms}] flat
+        set coordinates {}
+        for {set i 0} {$i < $atoms} {incr i} {
+            lappend coordinates [list [lindex $flat $i] \
+                [lindex $flat [expr {$atoms + $i}]] \
+                [lindex $flat [expr {2 * $atoms + $i}]]]
+        }
+        ReadRecord $chan $size 2 [expr {8 * $atoms}] "per-atom words"
+        set record [ReadRecord $chan $size 3 [expr {28 * $atoms}] \
+            "exponents and atomic numbers"]
+        binary scan $record @[expr {24 * $atoms}]i$atoms atomicNumbers
+        set matrixBytes [expr {8 * wide($orbitals) * $orbitals}]
+        ReadRecord $chan $size 4 $matrixBytes "orbital vectors"
+        ReadRecord $chan $size 5 $matrixBytes "basis transformation"
+    } finally {
+        close $chan
+    }
+    dict create atoms $atoms orbitals $orbitals electrons $electrons \
+        atomicNumbers $atomicNumbers coordinates $coordinates
+}
+
+proc ::gridorb::ReasonOf {message} {
+    # Tcl says 'couldn't open "x": no such file or directory'; keep the reason.
+    if {[regexp {: ([^:]+)$} $message -> reason]} {
+        return $reason
+    }
+    return $message
+}
+
+# A sentence for the user when the molecule is beyond gridorb's limits, else "".
+proc ::gridorb::limitsNote {header} {
+    variable maxAtoms
+    variable maxOrbitals
+    set atoms [dict get $header atoms]
+    set orbitals [dict get $header orbitals]
+    if {$atoms > $maxAtoms || $orbitals > $maxOrbitals} {
+        return "gridorb handles at most $maxAtoms atoms and $maxOrbitals\
+                orbitals; this molecule has $atoms atoms and $orbitals\
+                orbitals, so gridorb will refuse it."
+    }
+    return ""
+}
+
+proc ::gridorb::elementSymbol {z} {
+    variable elementSymbols
+    if {[string is integer -strict $z] && $z >= 1 && $z <= [llength $elementSymbols]} {
+        return [lindex $elementSymbols [expr {$z - 1}]]
+    }
+    return "Z$z"
+}
+
+# Hill order: C first, then H, then the rest alphabetically; without carbon
+# all elements alphabetically.
+proc ::gridorb::chemicalFormula {atomicNumbers} {
+    set counts [dict create]
+    foreach z $atomicNumbers {
+        dict incr counts [elementSymbol $z]
+    }
+    set symbols [lsort [dict keys $counts]]
+    if {[dict exists $counts C]} {
+        set rest [lsearch -all -inline -not -regexp $symbols {^(C|H)$}]
+        set symbols [concat C [expr {[dict exists $counts H] ? "H" : ""}] $rest]
+    }
+    set formula ""
+    foreach symbol $symbols {
+        set n [dict get $counts $symbol]
+        append formula $symbol [expr {$n > 1 ? $n : ""}]
+    }
+    return $formula
+}
+
+# Frontier orbitals from the electron count: closed shells fill orbitals in
+# pairs. With an odd count the highest occupied orbital holds one electron.
+# Returns a dict homo, lumo (0 where there is none) and single (1 if the HOMO
+# is singly occupied).
+proc ::gridorb::frontierOrbitals {electrons orbitals} {
+    set homo [expr {($electrons + 1) / 2}]
+    set single [expr {$electrons % 2}]
+    if {$homo > $orbitals} {
+        set homo 0
+    }
+    set lumo [expr {($electrons + 1) / 2 + 1}]
+    if {$lumo > $orbitals} {
+        set lumo 0
+    }
+    dict create homo $homo lumo $lumo single $single
+}
+
+# One label per orbital, in orbital order; each starts with its number.
+proc ::gridorb::orbitalLabels {electrons orbitals} {
+    set frontier [frontierOrbitals $electrons $orbitals]
+    set homo [dict get $frontier homo]
+    set lumo [dict get $frontier lumo]
+    set occupiedUpTo [expr {min(($electrons + 1) / 2, $orbitals)}]
+    set labels {}
+    for {set i 1} {$i <= $orbitals} {incr i} {
+        if {$i == $homo} {
+            set note [expr {[dict get $frontier single]
+                ? "HOMO, highest occupied, one electron"
+                : "HOMO, highest occupied"}]
+        } elseif {$i == $lumo} {
+            set note "LUMO, lowest unoccupied"
+        } elseif {$i <= $occupiedUpTo} {
+            set note "occupied"
+        } else {
+            set note "unoccupied"
+        }
+        lappend labels [format "%3d   %s" $i $note]
+    }
+    return $labels
+}
+
+proc ::gridorb::orbitalOfLabel {label} {
+    scan $label %d number
+    return $number
+}
+
+# ------------------------------------------------------------ TARNEL.COR ---
+
+# Returns a list of atoms {Z x y z}, coordinates in Angstrom. The file has
+# four heading lines, one line per atom, and a closing line with one number.
+proc ::gridorb::readAtomFile {path} {
+    if {[catch {open $path r} chan]} {
+        error "TARNEL.COR cannot be read: [ReasonOf $chan]"
+    }
+    set lines [split [read $chan] \n]
+    close $chan
+    set atoms {}
+    foreach line [lrange $lines 4 end] {
+        set fields [string trim $line]
+        if {$fields eq ""} {
+            continue
+        }
+        if {[catch {llength $fields} n]} {
+            error "TARNEL.COR holds a line that is not an atom: $line"
+        }
+        if {$n == 1} {
+            break
+        }
+        lassign $fields z x y zc
+        if {$n != 4 || ![string is integer -strict $z]
+                || ![string is double -strict $x] || ![string is double -strict $y]
+                || ![string is double -strict $zc]} {
+            error "TARNEL.COR holds a line that is not an atom: [string trim $line]"
+        }
+        lappend atoms [list $z [expr {double($x)}] [expr {double($y)}] [expr {double($zc)}]]
+    }
+    if {![llength $atoms]} {
+        error "TARNEL.COR lists no atoms."
+    }
+    return $atoms
+}
+
+# -------------------------------------------------------------- VELD.VTK ---
+
+# Parses a legacy VTK structured-points file as gridorb writes it. Returns a
+# dict: dimensions {nx ny nz}, origin {x y z}, spacing {dx dy dz} (Angstrom),
+# count, and blocks: a dict from scalar name (POS, NEG, TOT) to a flat list
+# of integers with x varying fastest.
+#
+# The file is about 2 MB, so the value blocks are never split line by line:
+# a block of numbers separated by blanks and line ends is already a Tcl list.
+proc ::gridorb::parseVolumeText {text} {
+    if {![string match "# vtk DataFile*" $text]} {
+        error "VELD.VTK is not a VTK data file."
+    }
+    set first [string first "SCALARS" $text]
+    if {$first < 0} {
+        error "VELD.VTK holds no orbital values."
+    }
+    set head [string range $text 0 [expr {$first - 1}]]
+    if {![regexp {\nASCII\s} $head] || ![regexp {DATASET\s+STRUCTURED_POINTS} $head]} {
+        error "VELD.VTK is not an ASCII structured-points file."
+    }
+    set number {[-+]?(?:\d+\.?\d*|\.\d+)(?:[eEdD][-+]?\d+)?}
+    foreach {key pattern} [list dimensions "DIMENSIONS\\s+(\\d+)\\s+(\\d+)\\s+(\\d+)" \
+            origin "ORIGIN\\s+($number)\\s+($number)\\s+($number)" \
+            spacing "SPACING\\s+($number)\\s+($number)\\s+($number)" \
+            count "POINT_DATA\\s+(\\d+)"] {
+        set found [regexp -inline $pattern $head]
+        if {![llength $found]} {
+            error "VELD.VTK has no [string toupper $key] line."
+        }
+        set values [lmap v [lrange $found 1 end] {expr {$v}}]
+        dict set result $key [expr {$key eq "count" ? [lindex $values 0] : $values}]
+    }
+    lassign [dict get $result dimensions] nx ny nz
+    set count [dict get $result count]
+    if {$nx * $ny * $nz != $count || $count == 0} {
+        error "VELD.VTK is inconsistent: DIMENSIONS $nx $ny $nz but POINT_DATA $count."
+    }
+    set blocks [dict create]
+    set at $first
+    while {$at >= 0} {
+        set next [string first "SCALARS" $text [expr {$at + 7}]]
+        set end [expr {$next < 0 ? [string length $text] : $next}]
+        set lineEnd [string first \n $text $at]
+        set name [lindex [string range $text $at $lineEnd] 1]
+        set tableAt [string first "LOOKUP_TABLE" $text $at]
+        if {$tableAt < 0 || $tableAt > $end} {
+            error "VELD.VTK: block $name has no LOOKUP_TABLE line."
+        }
+        set dataAt [expr {[string first \n $text $tableAt] + 1}]
+        set data [string range $text $dataAt [expr {$end - 1}]]
+        if {[regexp {[^0-9 \t\r\n]} $data bad]} {
+            error "VELD.VTK: block $name holds something other than whole\
+                   numbers (\"$bad\"); the file is damaged."
+        }
+        set n [llength $data]
+        if {$n != $count} {
+            error "VELD.VTK is incomplete: block $name has $n of $count values."
+        }
+        # A pure list, without the text it came from.
+        dict set blocks $name [lrange $data 0 end]
+        set at $next
+    }
+    foreach name {POS NEG} {
+        if {![dict exists $blocks $name]} {
+            error "VELD.VTK has no $name block."
+        }
+    }
+    dict set result blocks $blocks
+    return $result
+}
+
+proc ::gridorb::readVolumeFile {path} {
+    if {[catch {open $path r} chan]} {
+        error "VELD.VTK cannot be read: [ReasonOf $chan]"
+    }
+    set text [read $chan]
+    close $chan
+    parseVolumeText $text
+}
+
+# The number of planes along the normal of a view.
+proc ::gridorb::planeCount {volume view} {
+    variable views
+    lindex [dict get $volume dimensions] [lindex [dict get $views $view] 0]
+}
+
+# One slice of a flat block as rows in display order: the first row is the
+# top of the picture (largest vertical coordinate), values left to right
+# along the horizontal axis. view is xy, xz or yz; index counts from 0.
+proc ::gridorb::sliceRows {block dimensions view index} {
+    lassign $dimensions nx ny nz
+    set plane [expr {$nx * $ny}]
+    set rows {}
+    switch -- $view {
+        xy {
+            set base [expr {$index * $plane}]
+            for {set iy [expr {$ny - 1}]} {$iy >= 0} {incr iy -1} {
+                set start [expr {$base + $iy * $nx}]
+                lappend rows [lrange $block $start [expr {$start + $nx - 1}]]
+            }
+        }
+        xz {
+            for {set iz [expr {$nz - 1}]} {$iz >= 0} {incr iz -1} {
+                set start [expr {$iz * $plane + $index * $nx}]
+                lappend rows [lrange $block $start [expr {$start + $nx - 1}]]
+            }
+        }
+        yz {
+            for {set iz [expr {$nz - 1}]} {$iz >= 0} {incr iz -1} {
+                set row {}
+                for {set k [expr {$iz * $plane + $index}]; set iy 0} {$iy < $ny} \
+                        {incr iy; incr k $nx} {
+                    lappend row [lindex $block $k]
+                }
+                lappend rows $row
+            }
+        }
+        default {
+            error "unknown view $view"
+        }
+    }
+    return $rows
+}
+
+# The orbital's sign restored from its two lobes: POS minus NEG, -256..256.
+proc ::gridorb::signedSlice {volume view index} {
+    set dimensions [dict get $volume dimensions]
+    set pos [sliceRows [dict get $volume blocks POS] $dimensions $view $index]
+    set neg [sliceRows [dict get $volume blocks NEG] $dimensions $view $index]
+    lmap p $pos n $neg {
+        lmap a $p b $n {expr {$a - $b}}
+    }
+}
+
+# Position of a plane of a view in Angstrom.
+proc ::gridorb::planePosition {volume view index} {
+    variable views
+    set axis [lindex [dict get $views $view] 0]
+    expr {[lindex [dict get $volume origin] $axis]
+          + $index * [lindex [dict get $volume spacing] $axis]}
+}
+
+# Where each atom falls in a view: a list of dicts with symbol, column and
+# row (grid units, fractional; row 0 is the top row as in sliceRows) and
+# distance (Angstrom from the plane, signed).
+proc ::gridorb::atomsInView {atoms volume view index} {
+    variable views
+    lassign [dict get $views $view] normal across up
+    set origin [dict get $volume origin]
+    set spacing [dict get $volume spacing]
+    set top [expr {[lindex [dict get $volume dimensions] $up] - 1}]
+    set plane [planePosition $volume $view $index]
+    set placed {}
+    foreach atom $atoms {
+        set position [lrange $atom 1 3]
+        set column [expr {([lindex $position $across] - [lindex $origin $across])
+                          / [lindex $spacing $across]}]
+        set row [expr {$top - ([lindex $position $up] - [lindex $origin $up])
+                              / [lindex $spacing $up]}]
+        lappend placed [dict create symbol [elementSymbol [lindex $atom 0]] \
+            column $column row $row \
+            distance [expr {[lindex $position $normal] - $plane}]]
+    }
+    return $placed
+}
+
+# ------------------------------------------------------------- pictures ---
+
+# Colours for the signed values -256..256, index value+256: white where the
+# orbital vanishes, deepening to red for the positive lobe and to blue for
+# the negative one. A ramp steeper than linear keeps the outer parts of a
+# lobe visible; the largest magnitude gets the full colour.
+proc ::gridorb::colourTable {} {
+    set positive {200 30 45}
+    set negative {30 90 200}
+    set table {}
+    for {set s -256} {$s <= 256} {incr s} {
+        set t [expr {(abs($s) / 256.0) ** 0.5}]
+        lassign [expr {$s < 0 ? $negative : $positive}] r g b
+        lappend table [format #%02x%02x%02x \
+            [expr {round(255 + ($r - 255) * $t)}] \
+            [expr {round(255 + ($g - 255) * $t)}] \
+            [expr {round(255 + ($b - 255) * $t)}]]
+    }
+    return $table
+}
+
+# Sample positions for stretching n points over `pixels` pixels: pairs of
+# {left point, weight of the right point}; the last pixel lands on point n-1.
+proc ::gridorb::SamplePositions {n pixels} {
+    set positions {}
+    for {set p 0} {$p < $pixels} {incr p} {
+        set u [expr {$pixels > 1 ? double($p) * ($n - 1) / ($pixels - 1) : 0.0}]
+        set left [expr {min(int($u), max($n - 2, 0))}]
+        lappend positions $left [expr {$n > 1 ? $u - $left : 0.0}]
+    }
+    return $positions
+}
+
+# Rows of signed values to a width x height picture (rows of colours), by
+# bilinear interpolation between the grid points. Cheap enough (tens of
+# milliseconds for a 51-point slice) to redraw while a slider moves.
+proc ::gridorb::pictureRows {rows width height table} {
+    set across [SamplePositions [llength [lindex $rows 0]] $width]
+    set widened [lmap row $rows {
+        lmap {left w} $across {
+            set a [lindex $row $left]
+            expr {$w == 0 ? $a : $a + ([lindex $row $left+1] - $a) * $w}
+        }
+    }]
+    lmap {top w} [SamplePositions [llength $rows] $height] {
+        set upper [lindex $widened $top]
+        if {$w == 0} {
+            lmap a $upper {lindex $table [expr {256 + round($a)}]}
+        } else {
+            lmap a $upper b [lindex $widened $top+1] {
+                lindex $table [expr {256 + round($a + ($b - $a) * $w)}]
+            }
+        }
+    }
+}
+
+# Picture sizes in pixels for the three views, {width height} each, so that
+# one pixel is the same length in Angstrom along every axis and the longest
+# side of the grid gets `longest` pixels.
+proc ::gridorb::pictureSizes {volume longest} {
+    variable views
+    set lengths [lmap n [dict get $volume dimensions] d [dict get $volume spacing] {
+        expr {($n - 1) * $d}
+    }]
+    set scale [expr {($longest - 1) / [tcl::mathfunc::max {*}$lengths]}]
+    set sizes {}
+    foreach {view axes} $views {
+        lassign $axes normal across up
+        dict set sizes $view [list \
+            [expr {round([lindex $lengths $across] * $scale) + 1}] \
+            [expr {round([lindex $lengths $up] * $scale) + 1}]]
+    }
+    return $sizes
+}
+
+# ------------------------------------------------------------- the run ---
+
+# The summary lines of a run: MIN, MAX ... and NORBS ... NATB. Returns a dict
+# with the keys found (minimum, maximum, orbitals, atoms).
+proc ::gridorb::parseSummary {lines} {
+    set summary [dict create]
+    foreach line $lines {
+        if {[regexp {COMPUTED IS\s+(\S+)\s+(\S+)} $line -> low high]
+                && [string is double -strict $low] && [string is double -strict $high]} {
+            dict set summary minimum [expr {double($low)}]
+            dict set summary maximum [expr {double($high)}]
+        } elseif {[regexp {NORBS\s*(\d+)\s*NATB\s*(\d+)} $line -> orbitals atoms]} {
+            dict set summary orbitals [scan $orbitals %d]
+            dict set summary atoms [scan $atoms %d]
+        }
+    }
+    return $summary
+}
+
+# gridorb's progress line for an atom: returns the atom number or 0.
+proc ::gridorb::progressAtom {line} {
+    if {[regexp {PROCESSING ATOM NUMBER\s+(\d+)} $line -> number]} {
+        return [scan $number %d]
+    }
+    return 0
+}
+
+# How gridorb ended, for the log.
+proc ::gridorb::statusText {status} {
+    switch -- [lindex $status 0] {
+        NONE {return "gridorb ended with exit status 0."}
+        CHILDSTATUS {return "gridorb ended with exit status [lindex $status 2]."}
+        CHILDKILLED {return "gridorb ended abnormally: signal [lindex $status 2] ([lindex $status 3])."}
+        default {return "gridorb ended: [lindex $status end]"}
+    }
+}
+
+# Explains in words how a run of gridorb ended. status is the -errorcode of
+# closing its pipe (NONE for a clean exit), report its standard error.
+# Returns a dict: ok (1 or 0), headline (one sentence), detail (more text,
+# may be empty).
+proc ::gridorb::describeOutcome {status report {stoppedByUser 0}} {
+    set report [string trim [string map {\r ""} $report]]
+    set lines [split $report \n]
+    switch -- [lindex $status 0] {
+        NONE {
+            return [dict create ok 1 headline "gridorb finished." \
+                detail [expr {$report eq "" ? "" : "It wrote on its error output:\n$report"}]]
+        }
+        CHILDSTATUS {
+            set code [lindex $status 2]
+            if {$code == 1 && $stoppedByUser} {
+                set headline "The computation was stopped, as you asked."
+            } elseif {$code == 1} {
+                set headline "gridorb was interrupted before it finished."
+            } elseif {$code == 2} {
+                set headline "gridorb refused this input"
+                if {$report ne ""} {
+                    append headline ": " [lindex $lines 0]
+                }
+                set headline [string trimright $headline .].
+            } else {
+                set headline "gridorb ended with exit status $code."
+            }
+            return [dict create ok 0 headline $headline detail $report]
+        }
+        CHILDKILLED {
+            set signal [lindex $status 2]
+            if {$signal eq "SIGABRT"} {
+                set headline [ExplainFatalReport $lines]
+            } elseif {$signal eq "SIGFPE"} {
+                set headline "gridorb stopped on a floating-point error."
+            } elseif {$signal in {SIGKILL SIGTERM SIGINT} && $stoppedByUser} {
+                set headline "The computation was stopped, as you asked."
+            } elseif {$signal in {SIGKILL SIGTERM SIGINT}} {
+                set headline "gridorb was killed ($signal) before it finished."
+            } else {
+                set headline "gridorb crashed ([lindex $status 3], $signal)."
+            }
+            set detail $report
+            if {$detail ne ""} {
+                set detail "gridorb's report:\n$report"
+            }
+            return [dict create ok 0 headline $headline detail $detail]
+        }
+        default {
+            return [dict create ok 0 \
+                headline "gridorb could not be run: [lindex $status end]" detail $report]
+        }
+    }
+}
+
+# gridorb's fatal report: "context: reason", then "apparent state: unit N
+# named NAME" (or "internal I/O"), perhaps "last format: ...", then "lately ...".
+proc ::gridorb::ExplainFatalReport {lines} {
+    set first [string trim [lindex $lines 0]]
+    set context ""
+    set reason $first
+    regexp {^([^:]+):\s*(.*)$} $first -> context reason
+    set file ""
+    foreach line $lines {
+        if {[regexp {apparent state: unit \d+ named (\S+)} $line -> file]} {
+            break
+        }
+        if {[string match "*internal I/O*" $line]} {
+            set file INTERNAL
+            break
+        }
+    }
+    set reasonText [string tolower [string index $reason 0]][string range $reason 1 end]
+    if {$first eq ""} {
+        return "gridorb stopped abnormally without a report."
+    }
+    if {$file eq "FOR013"} {
+        if {$context eq "open"} {
+            return "gridorb could not open FOR013: $reasonText."
+        }
+        if {$reason in {"end of file" "off end of record"}} {
+            return "gridorb could not read FOR013: the file ends too early or a\
+                    record is too short, so it is incomplete or damaged."
+        }
+        return "gridorb could not read FOR013: $reasonText."
+    }
+    if {$file eq "INTERNAL"} {
+        return "gridorb did not understand the orbital number it was given ($reasonText)."
+    }
+    if {$file ne ""} {
+        if {$reason eq "can't write file"} {
+            return "gridorb could not write $file in this folder: the file may\
+                    only be read."
+        }
+        return "gridorb could not write $file in this folder: $reasonText."
+    }
+    return "gridorb stopped on an input/output error: $first"
+}
+
+# Starts `program orbital` in the current directory without waiting for it.
+# Calls {*}$onLine STREAM LINE for every line it writes (STREAM is output or
+# errors) and, once it has ended, {*}$onDone STATUS REPORT: STATUS is NONE
+# for exit status 0, else the -errorcode of closing its pipe (CHILDSTATUS
+# pid code, CHILDKILLED pid signal text); REPORT is all it wrote on standard
+# error. Returns the pipe, which identifies the run.
+proc ::gridorb::startProgram {program orbital onLine onDone} {
+    variable runs
+    # Standard error comes back on a pipe of its own, so that the failure
+    # report stays apart from the progress lines.
+    lassign [chan pipe] errorsIn errorsOut
+    if {[catch {open |[list $program $orbital 2>@ $errorsOut] r} chan]} {
+        close $errorsIn
+        close $errorsOut
+        error "gridorb could not be started: [ReasonOf $chan]"
+    }
+    close $errorsOut
+    set runs($chan) [dict create open 2 report "" onLine $onLine onDone $onDone]
+    foreach {source stream} [list $chan output $errorsIn errors] {
+        fconfigure $source -blocking 0 -translation auto
+        fileevent $source readable [list ::gridorb::OnReadable $chan $source $stream]
+    }
+    return $chan
+}
+
+proc ::gridorb::OnReadable {run source stream} {
+    variable runs
+    while {[gets $source line] >= 0} {
+        if {$stream eq "errors"} {
+            dict append runs($run) report $line \n
+        }
+        {*}[dict get $runs($run) onLine] $stream $line
+    }
+    if {![eof $source]} {
+        return
+    }
+    fileevent $source readable {}
+    if {$stream eq "errors"} {
+        close $source
+    }
+    # The run is over once both of its streams have closed.
+    dict incr runs($run) open -1
+    if {[dict get $runs($run) open] > 0} {
+        return
+    }
+    # Blocking, so that close waits for the program and yields its status.
+    fconfigure $run -blocking 1
+    set status NONE
+    if {[catch {close $run} message options]} {
+        set status [dict get $options -errorcode]
+        if {[lindex $status 0] ni {CHILDSTATUS CHILDKILLED}} {
+            set status [list OTHER $message]
+        }
+    }
+    set done [dict get $runs($run) onDone]
+    set report [dict get $runs($run) report]
+    unset runs($run)
+    {*}$done $status $report
+}
+
+# Asks a running program to stop: gridorb then closes its files and exits 1.
+proc ::gridorb::interruptProgram {run} {
+    catch {exec kill -INT {*}[pid $run]}
+}
+
+# The gridorb program to run: $GRIDORB if set, else the one beside this
+# script, else the one on the search path. Returns "" when there is none.
+proc ::gridorb::findProgram {home} {
+    global env
+    if {[info exists env(GRIDORB)] && $env(GRIDORB) ne ""} {
+        return $env(GRIDORB)
+    }
+    set beside [file join $home gridorb]
+    if {[file isfile $beside] && [file executable $beside]} {
+        return $beside
+    }
+    set found [auto_execok gridorb]
+    return [lindex $found 0]
+}
+
+# The real folder of a script, following symbolic links, so that a main.tcl
+# linked into a data folder still finds the gridorb installed beside it.
+proc ::gridorb::scriptHome {script} {
+    set path [file normalize $script]
+    for {set hops 0} {$hops < 20 && [file type $path] eq "link"} {incr hops} {
+        set target [file readlink $path]
+        set path [file normalize [file join [file dirname $path] $target]]
+    }
+    file dirname $path
+}
+
+set ::gridorb::home [::gridorb::scriptHome [info script]]
+
+# ===================================================== the window ========
+# Everything below needs Tk.
+if {![info exists ::tk_version]} {
+    return
+}
+
+namespace eval ::gui {
+    variable longest 301          ;# pixels along the longest side of the grid
+    variable margin 26            ;# room for axis labels around a picture
+    variable inPlaneTolerance 0.6 ;# Angstrom: closer atoms count as in the plane
+    variable colours [::gridorb::colourTable]
+    variable header {}
+    variable volume {}
+    variable atoms {}
+    variable index                ;# plane index per view
+    array set index {}
+    variable run                  ;# the gridorb run in progress
+    array set run {chan "" output {} stopped 0}
+    variable autotest ""
+    variable state                ;# what the window shows, for the autotest
+    array set state {kind idle banner ""}
+}
+
+proc ::gui::build {} {
+    variable longest
+    variable margin
+    wm title . "gridorb - molecular orbital viewer"
+    ttk::style theme use clam
+    ttk::style configure Formula.TLabel -font {TkDefaultFont 16 bold}
+    ttk::style configure View.TLabel -font {TkDefaultFont 10 bold}
+    foreach {kind background foreground} {
+        info #e8eef5 #1d3557  running #fff4d6 #6b4e00
+        ok #e3f4e1 #1e5631    error #fbe3e3 #8b1a1a
+    } {
+        ttk::style configure Banner$kind.TLabel -background $background \
+            -foreground $foreground -padding {10 6} -font {TkDefaultFont 11 bold}
+    }
+    . configure -background [ttk::style lookup TFrame -background]
+
+    # Folder and molecule.
+    set top [ttk::frame .top -padding {12 10 12 4}]
+    ttk::label $top.folderLabel -text "Folder:"
+    ttk::entry $top.folder -textvariable ::gui::folder -state readonly -width 70
+    ttk::button $top.choose -text "Choose folder\u2026" -command ::gui::chooseFolder
+    ttk::label $top.formula -style Formula.TLabel -textvariable ::gui::formula
+    ttk::label $top.counts -textvariable ::gui::counts
+    ttk::label $top.orbitalLabel -text "Orbital:"
+    set row [ttk::frame $top.run]
+    ttk::combobox $top.orbital -state readonly -width 42 -textvariable ::gui::orbitalLabel
+    ttk::button $top.compute -text "Compute orbital" -command ::gui::startRun
+    ttk::button $top.stop -text "Stop" -command ::gui::stopRun -state disabled
+    ttk::progressbar $top.progress -mode determinate -length 200
+    pack $top.orbital -in $row -side left
+    pack $top.compute $top.stop -in $row -side left -padx {8 0}
+    pack $top.progress -in $row -side left -padx {16 0}
+    grid $top.folderLabel $top.folder - - $top.choose -sticky w -pady 2
+    grid configure $top.folder -sticky ew
+    grid $top.formula $top.counts - - - -sticky w -pady {8 2}
+    grid $top.orbitalLabel $row - - - -sticky w -pady 4
+    pack forget $top.progress
+    grid columnconfigure $top 1 -weight 1
+
+    ttk::label .banner -style Bannerinfo.TLabel -textvariable ::gui::bannerText \
+        -wraplength 1000 -anchor w
+
+    # The three slices.
+    set pictures [ttk::labelframe .pictures -text "Central planes through the grid" \
+        -padding 8]
+    set size [expr {$longest + 2 * $margin}]
+    set column 0
+    foreach view {xy xz yz} {
+        set f [ttk::frame $pictures.$view]
+        ttk::label $f.title -style View.TLabel -text "[string index $view 0]\u2013[string index $view 1] plane"
+        canvas $f.canvas -width $size -height $size -background white \
+            -highlightthickness 1 -highlightbackground #c8c8c8
+        ttk::scale $f.scale -orient horizontal -from 0 -to 50 \
+            -variable ::gui::slider($view) -command [list ::gui::onSlider $view]
+        ttk::label $f.where -textvariable ::gui::where($view)
+        grid $f.title -sticky w
+        grid $f.canvas
+        grid $f.scale -sticky ew -pady {6 0}
+        grid $f.where -sticky w
+        grid $f -row 0 -column $column -padx 6 -sticky n
+        image create photo ::gui::picture$view
+        incr column
+    }
+    set legend [ttk::frame $pictures.legend]
+    set background [ttk::style lookup TFrame -background]
+    foreach {key draw text} {
+        positive {create rectangle 3 3 17 17 -fill #c81e2d -outline ""} "positive lobe"
+        negative {create rectangle 3 3 17 17 -fill #1e5ac8 -outline ""} "negative lobe"
+        inPlane {create oval 1 1 19 19 -fill white -outline #202020 -width 2} "atom in the plane"
+        offPlane {create oval 4 4 16 16 -outline #707070 -dash {2 2}} "atom off the plane, projected onto it"
+    } {
+        canvas $legend.$key -width 20 -height 20 -highlightthickness 0 -background $background
+        $legend.$key {*}$draw
+        ttk::label $legend.${key}Text -text $text
+        pack $legend.$key -side left -padx {0 4}
+        pack $legend.${key}Text -side left -padx {0 18}
+    }
+    $legend.inPlane create text 10 10 -text C -font {TkDefaultFont 7 bold}
+    grid $legend -row 1 -column 0 -columnspan 3 -sticky w -pady {8 0} -padx 6
+
+    # Result files and summary.
+    set result [ttk::labelframe .result -text "Result" -padding 8]
+    ttk::label $result.volumeLabel -text "Volume file:"
+    ttk::entry $result.volume -textvariable ::gui::volumePath -state readonly -width 60
+    ttk::label $result.atomsLabel -text "Atom file:"
+    ttk::entry $result.atoms -textvariable ::gui::atomPath -state readonly -width 60
+    ttk::button $result.paraview -text "Open in ParaView" -command ::gui::openParaView \
+        -state disabled
+    ttk::label $result.summary -textvariable ::gui::summary -justify left
+    grid $result.volumeLabel $result.volume $result.paraview -sticky w -pady 1
+    grid $result.atomsLabel $result.atoms -sticky w -pady 1
+    grid $result.summary - - -sticky w -pady {6 0}
+    grid configure $result.volume $result.atoms -sticky ew
+    grid columnconfigure $result 1 -weight 1
+    if {[auto_execok paraview] eq ""} {
+        grid remove $result.paraview
+    }
+
+    # gridorb's own lines.
+    set log [ttk::labelframe .log -text "gridorb output" -padding 6]
+    text $log.text -height 6 -width 100 -wrap none -font TkFixedFont \
+        -background #fbfbfb -relief flat -state disabled \
+        -yscrollcommand [list $log.scroll set]
+    ttk::scrollbar $log.scroll -command [list $log.text yview]
+    $log.text tag configure command -foreground #555555
+    $log.text tag configure error -foreground #b00020
+    grid $log.text $log.scroll -sticky nsew
+    grid columnconfigure $log 0 -weight 1
+    grid rowconfigure $log 0 -weight 1
+
+    grid .top -sticky ew
+    grid .banner -sticky ew -padx 12 -pady 4
+    grid .pictures -sticky ew -padx 12 -pady 4
+    grid .result -sticky ew -padx 12 -pady 4
+    grid .log -sticky nsew -padx 12 -pady {4 12}
+    grid columnconfigure . 0 -weight 1
+    grid rowconfigure . 4 -weight 1
+    bind .banner <Configure> {%W configure -wraplength [expr {%w - 24}]}
+    wm protocol . WM_DELETE_WINDOW ::gui::quit
+}
+
+proc ::gui::banner {kind text} {
+    variable state
+    set state(kind) $kind
+    set state(banner) $text
+    set ::gui::bannerText $text
+    .banner configure -style Banner$kind.TLabel
+}
+
+proc ::gui::log {text {tag ""}} {
+    .log.text configure -state normal
+    .log.text insert end "$text\n" $tag
+    .log.text see end
+    .log.text configure -state disabled
+}
+
+proc ::gui::clearResult {} {
+    variable volume
+    variable atoms
+    set volume {}
+    set atoms {}
+    set ::gui::volumePath ""
+    set ::gui::atomPath ""
+    set ::gui::summary ""
+    .result.paraview state disabled
+    .pictures configure -text "Central planes through the grid"
+    foreach view {xy xz yz} {
+        ::gui::picture$view blank
+        set canvas .pictures.$view.canvas
+        $canvas delete all
+        $canvas create text [expr {[winfo reqwidth $canvas] / 2}] \
+            [expr {[winfo reqheight $canvas] / 2}] -fill #909090 \
+            -text "No orbital shown yet" -font {TkDefaultFont 10 italic}
+        set ::gui::where($view) ""
+        .pictures.$view.scale state disabled
+    }
+}
+
+# Takes the current directory as the working folder: reads FOR013 and fills
+# in the molecule; shows an earlier result of this folder if there is one.
+proc ::gui::openFolder {} {
+    variable header
+    set ::gui::folder [pwd]
+    clearResult
+    set header {}
+    set ::gui::formula ""
+    set ::gui::counts ""
+    set ::gui::orbitalLabel ""
+    .top.orbital configure -values {}
+    .top.compute state disabled
+    if {[catch {::gridorb::readWavefunctionHeader FOR013} header]} {
+        set message $header
+        set header {}
+        set ::gui::formula "No molecule"
+        if {![file exists FOR013]} {
+            banner info "There is no FOR013 in this folder. Choose a folder that\
+                holds the wavefunction file of your molecule."
+        } else {
+            banner error $message
+        }
+        return
+    }
+    set electrons [dict get $header electrons]
+    set orbitals [dict get $header orbitals]
+    set ::gui::formula [Subscripts [::gridorb::chemicalFormula [dict get $header atomicNumbers]]]
+    set ::gui::counts [join [list [Count [dict get $header atoms] atom] \
+        [Count $orbitals orbital] [Count $electrons electron]] "  \u00b7  "]
+    set labels [::gridorb::orbitalLabels $electrons $orbitals]
+    .top.orbital configure -values $labels
+    set homo [dict get [::gridorb::frontierOrbitals $electrons $orbitals] homo]
+    set ::gui::orbitalLabel [lindex $labels [expr {max($homo, 1) - 1}]]
+    .top.compute state !disabled
+    set note [::gridorb::limitsNote $header]
+    if {$note ne ""} {
+        banner error $note
+    } else {
+        banner info "Pick an orbital and press \u201cCompute orbital\u201d."
+    }
+    # An earlier result is shown only when it is newer than the wavefunction.
+    if {[file exists VELD.VTK] && [file exists TARNEL.COR]
+            && [file mtime VELD.VTK] >= [file mtime FOR013]} {
+        if {[showResult "an earlier run"] eq ""} {
+            banner info "Showing the result of an earlier run in this folder\
+                ([clock format [file mtime VELD.VTK] -format {%Y-%m-%d %H:%M}]).\
+                Pick an orbital and press \u201cCompute orbital\u201d for a new one."
+        }
+    }
+}
+
+# "Orbital 4 (HOMO, highest occupied)" from the chooser's label.
+proc ::gui::OrbitalTitle {orbital} {
+    variable header
+    set labels [::gridorb::orbitalLabels [dict get $header electrons] [dict get $header orbitals]]
+    set note [string trim [regsub {^\s*\d+} [lindex $labels $orbital-1] ""]]
+    return "Orbital $orbital ($note)"
+}
+
+proc ::gui::Count {n noun} {
+    return "$n $noun[expr {$n == 1 ? "" : "s"}]"
+}
+
+proc ::gui::Subscripts {formula} {
+    string map {0 \u2080 1 \u2081 2 \u2082 3 \u2083 4 \u2084 5 \u2085 6 \u2086 7 \u2087 8 \u2088 9 \u2089} $formula
+}
+
+proc ::gui::chooseFolder {} {
+    variable run
+    if {$run(chan) ne ""} {
+        return
+    }
+    set chosen [tk_chooseDirectory -initialdir [pwd] -mustexist 1 \
+        -title "Choose a folder that holds FOR013"]
+    if {$chosen eq ""} {
+        return
+    }
+    if {[catch {cd $chosen} message]} {
+        banner error "The folder cannot be opened: [::gridorb::ReasonOf $message]"
+        return
+    }
+    openFolder
+}
+
+# ---- running gridorb
+
+proc ::gui::startRun {} {
+    variable run
+    if {$run(chan) ne "" || $::gui::orbitalLabel eq ""} {
+        return
+    }
+    set orbital [::gridorb::orbitalOfLabel $::gui::orbitalLabel]
+    set program [::gridorb::findProgram $::gridorb::home]
+    clearResult
+    if {$program eq ""} {
+        finishRun [dict create ok 0 headline "gridorb was not found: it is neither\
+            beside the front end ($::gridorb::home) nor on the search path." detail ""]
+        return
+    }
+    log "\u25b6 gridorb $orbital    (in [pwd])" command
+    if {[catch {::gridorb::startProgram $program $orbital ::gui::onLine ::gui::onFinished} chan]} {
+        finishRun [dict create ok 0 headline $chan detail ""]
+        return
+    }
+    array set run [list chan $chan output {} stopped 0 orbital $orbital]
+    .top.compute state disabled
+    .top.choose state disabled
+    .top.orbital state disabled
+    .top.stop state !disabled
+    .top.progress configure -maximum [expr {[dict get $::gui::header atoms] + 1}] -value 0
+    pack .top.progress -in .top.run -side left -padx {16 0}
+    banner running "Computing orbital $orbital\u2026"
+}
+
+proc ::gui::onLine {stream line} {
+    variable run
+    if {$stream eq "errors"} {
+        log $line error
+        return
+    }
+    lappend run(output) $line
+    log $line
+    set atom [::gridorb::progressAtom $line]
+    if {$atom > 0} {
+        .top.progress configure -value [expr {$atom - 0.5}]
+        banner running "Computing orbital $run(orbital): atom $atom of\
+            [dict get $::gui::header atoms]\u2026"
+    }
+}
+
+proc ::gui::onFinished {status report} {
+    variable run
+    set run(chan) ""
+    log "\u25a0 [::gridorb::statusText $status]" command
+    .top.stop state disabled
+    .top.compute state !disabled
+    .top.choose state !disabled
+    .top.orbital state !disabled
+    pack forget .top.progress
+    set outcome [::gridorb::describeOutcome $status $report $run(stopped)]
+    if {![dict get $outcome ok]} {
+        if {$report ne ""} {
+            dict append outcome headline " gridorb's own report is in its output below."
+        }
+        finishRun $outcome
+        return
+    }
+    banner running "Reading the result\u2026"
+    update idletasks
+    set problem [showResult "orbital $run(orbital)"]
+    if {$problem ne ""} {
+        finishRun [dict create ok 0 headline "gridorb finished, but its result\
+            cannot be shown: [string trimright $problem .]." detail ""]
+        return
+    }
+    set text "[OrbitalTitle $run(orbital)] computed."
+    if {[dict get $outcome detail] ne ""} {
+        append text " " [dict get $outcome detail]
+    }
+    banner ok $text
+    Autotest
+}
+
+proc ::gui::finishRun {outcome} {
+    set text [dict get $outcome headline]
+    if {![dict get $outcome ok]} {
+        banner error $text
+        log "\u2716 $text" error
+    }
+    Autotest
+}
+
+proc ::gui::stopRun {} {
+    variable run
+    if {$run(chan) eq ""} {
+        return
+    }
+    set run(stopped) 1
+    ::gridorb::interruptProgram $run(chan)
+}
+
+proc ::gui::quit {} {
+    variable run
+    if {$run(chan) ne ""} {
+        ::gridorb::interruptProgram $run(chan)
+    }
+    exit 0
+}
+
+# ---- showing a result
+
+# Reads VELD.VTK and TARNEL.COR of the working folder and draws them.
+# Returns "" on success, else why the result cannot be shown.
+proc ::gui::showResult {what} {
+    variable volume
+    variable atoms
+    variable index
+    variable run
+    set problem ""
+    if {[catch {::gridorb::readVolumeFile VELD.VTK} loadedVolume]} {
+        set problem $loadedVolume
+    } elseif {[catch {::gridorb::readAtomFile TARNEL.COR} loadedAtoms]} {
+        set problem $loadedAtoms
+    }
+    if {$problem ne ""} {
+        clearResult
+        return $problem
+    }
+    set volume $loadedVolume
+    set atoms $loadedAtoms
+    if {$what eq "an earlier run"} {
+        .pictures configure -text "Earlier result: central planes through the grid"
+    } else {
+        .pictures configure -text "[OrbitalTitle $run(orbital)]: central planes through the grid"
+    }
+    set ::gui::volumePath [file join [pwd] VELD.VTK]
+    set ::gui::atomPath [file join [pwd] TARNEL.COR]
+    foreach view {xy xz yz} {
+        set count [::gridorb::planeCount $volume $view]
+        set index($view) [expr {($count - 1) / 2}]
+        .pictures.$view.scale state !disabled
+        .pictures.$view.scale configure -from 0 -to [expr {$count - 1}]
+        set ::gui::slider($view) $index($view)
+        drawView $view
+    }
+    set summary [::gridorb::parseSummary $run(output)]
+    set lines [lmap line $run(output) {
+        if {[regexp {COMPUTED IS|NORBS} $line]} {string trim $line} else continue
+    }]
+    set text ""
+    if {[dict exists $summary minimum]} {
+        set text [format "Orbital values range from %s to %s; colours are scaled to the\
+            larger magnitude (256 in the file)." \
+            [dict get $summary minimum] [dict get $summary maximum]]
+    }
+    if {[llength $lines]} {
+        append text "\ngridorb:  " [join $lines "    "]
+    }
+    if {$what eq "an earlier run"} {
+        set text "Earlier result: the orbital it shows is not recorded in the files."
+    }
+    set ::gui::summary $text
+    .result.paraview state !disabled
+    return ""
+}
+
+proc ::gui::onSlider {view value} {
+    variable index
+    variable volume
+    if {$volume eq {}} {
+        return
+    }
+    set value [expr {round($value)}]
+    if {$value != $index($view)} {
+        set index($view) $value
+        drawView $view
+    }
+}
+
+proc ::gui::drawView {view} {
+    variable volume
+    variable atoms
+    variable index
+    variable longest
+    variable margin
+    variable colours
+    variable inPlaneTolerance
+    set canvas .pictures.$view.canvas
+    set i $index($view)
+    set rows [::gridorb::signedSlice $volume $view $i]
+    lassign [dict get [::gridorb::pictureSizes $volume $longest] $view] width height
+    set image ::gui::picture$view
+    $image blank
+    $image configure -width $width -height $height
+    $image put [::gridorb::pictureRows $rows $width $height $colours] -to 0 0
+    $canvas delete all
+    # Centred in the room for the longest side; left and bottom are where
+    # the axis arrows go.
+    set left [expr {$margin + ($longest - $width) / 2}]
+    set top [expr {$margin + ($longest - $height) / 2}]
+    $canvas create image $left $top -anchor nw -image $image
+    $canvas create rectangle $left $top [expr {$left + $width}] \
+        [expr {$top + $height}] -outline #b0b0b0
+    set dimensions [dict get $volume dimensions]
+    lassign [dict get $::gridorb::views $view] normal acrossAxis upAxis
+    set columnPixels [expr {double($width - 1) / ([lindex $dimensions $acrossAxis] - 1)}]
+    set rowPixels [expr {double($height - 1) / ([lindex $dimensions $upAxis] - 1)}]
+    # Axis names: horizontal along the bottom, vertical up the left side.
+    set across [string index $view 0]
+    set up [string index $view 1]
+    set bottom [expr {$top + $height}]
+    $canvas create line $left [expr {$bottom + 12}] [expr {$left + 40}] \
+        [expr {$bottom + 12}] -arrow last -fill #555555
+    $canvas create text [expr {$left + 48}] [expr {$bottom + 12}] -text $across \
+        -anchor w -fill #333333 -font {TkDefaultFont 10 italic}
+    $canvas create line [expr {$left - 12}] $bottom [expr {$left - 12}] \
+        [expr {$bottom - 40}] -arrow last -fill #555555
+    $canvas create text [expr {$left - 12}] [expr {$bottom - 50}] -text $up \
+        -anchor s -fill #333333 -font {TkDefaultFont 10 italic}
+    # Atoms: those off the plane first, so the ones in it are drawn on top.
+    set placed [::gridorb::atomsInView $atoms $volume $view $i]
+    foreach inPlane {0 1} {
+        foreach atom $placed {
+            set near [expr {abs([dict get $atom distance]) <= $inPlaneTolerance}]
+            if {$near != $inPlane} {
+                continue
+            }
+            set x [expr {$left + [dict get $atom column] * $columnPixels}]
+            set y [expr {$top + [dict get $atom row] * $rowPixels}]
+            set symbol [dict get $atom symbol]
+            if {$inPlane} {
+                set r [expr {[string length $symbol] > 1 ? 11 : 9}]
+                $canvas create oval [expr {$x - $r}] [expr {$y - $r}] [expr {$x + $r}] \
+                    [expr {$y + $r}] -fill white -outline #202020 -width 2
+                $canvas create text $x $y -text $symbol -fill #202020 \
+                    -font {TkDefaultFont 8 bold}
+            } else {
+                $canvas create oval [expr {$x - 6}] [expr {$y - 6}] [expr {$x + 6}] \
+                    [expr {$y + 6}] -outline #707070 -dash {2 2} -width 1
+                $canvas create text [expr {$x + 8}] [expr {$y - 8}] -text $symbol \
+                    -fill #707070 -anchor sw -font {TkDefaultFont 8}
+            }
+        }
+    }
+    set normal [lindex {x y z} [lindex [dict get $::gridorb::views $view] 0]]
+    set ::gui::where($view) [format "%s = %.2f \u00c5    (plane %d of %d)" $normal \
+        [::gridorb::planePosition $volume $view $i] [expr {$i + 1}] \
+        [::gridorb::planeCount $volume $view]]
+}
+
+proc ::gui::openParaView {} {
+    set program [auto_execok paraview]
+    if {$program eq "" || $::gui::volumePath eq ""} {
+        return
+    }
+    if {[catch {exec {*}$program --data=$::gui::volumePath >/dev/null 2>@1 &} message]} {
+        banner error "ParaView could not be started: $message"
+    }
+}
+
+# ---- unattended run for tests
+
+proc ::gui::Autotest {} {
+    variable autotest
+    variable state
+    variable volume
+    if {$autotest eq ""} {
+        return
+    }
+    update
+    set checks {}
+    if {$volume ne {}} {
+        foreach view {xy xz yz} {
+            set coloured 0
+            foreach row [::gridorb::signedSlice $volume $view $::gui::index($view)] {
+                foreach value $row {
+                    if {$value != 0} {
+                        incr coloured
+                    }
+                }
+            }
+            lappend checks "$view [image width ::gui::picture$view]x[image height ::gui::picture$view] $coloured"
+        }
+    }
+    set status [expr {$state(kind) eq "ok" ? "ok" : "failed"}]
+    # Press "Open in ParaView" where it is offered, as a user would.
+    if {[winfo ismapped .result.paraview] && [.result.paraview instate !disabled]} {
+        .result.paraview invoke
+        lappend checks "paraview offered"
+    }
+    set chan [open $autotest.part w]
+    puts $chan "status $status"
+    puts $chan "pid [pid]"
+    puts $chan "banner $state(banner)"
+    foreach check $checks {
+        puts $chan [expr {[string match paraview* $check] ? $check : "picture $check"}]
+    }
+    close $chan
+    file rename -force $autotest.part $autotest
+    set autotest ""
+    WaitForDone 0
+}
+
+# The test takes its screenshot after reading the report, then creates
+# "<report>.done". Give up after two minutes so no window is left behind.
+proc ::gui::WaitForDone {waited} {
+    set report $::env(GRIDORB_FRONTEND_AUTOTEST)
+    if {[file exists $report.done] || $waited > 120000} {
+        exit [expr {$::gui::state(kind) eq "ok" ? 0 : 1}]
+    }
+    after 100 [list ::gui::WaitForDone [expr {$waited + 100}]]
+}
+
+::gui::build
+::gui::openFolder
+if {[info exists ::env(GRIDORB_FRONTEND_AUTOTEST)] && $::env(GRIDORB_FRONTEND_AUTOTEST) ne ""} {
+    set ::gui::autotest $::env(GRIDORB_FRONTEND_AUTOTEST)
+    after idle {
+        after 200 {
+            if {[.top.compute instate disabled]} {
+                ::gui::finishRun [dict create ok 0 headline $::gui::state(banner) detail ""]
+            } else {
+                ::gui::startRun
+            }
+        }
+    }
+}

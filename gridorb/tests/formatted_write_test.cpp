@@ -1,0 +1,304 @@
+#include "records/formatted_write.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <csignal>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <limits>
+#include <ostream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/record_capture.h"
+#include "units/fatal_report.h"
+#include "units/unit_table.h"
+
+namespace gridorb::records {
+namespace {
+
+using test_support::recordsWrittenBy;
+
+std::string formattedRecords(const char* format, const std::function<void(FormattedWrite&)>& items) {
+    return recordsWrittenBy([&](int unit) {
+        FormattedWrite write(unit, format);
+        items(write);
+        write.end();
+    });
+}
+
+constexpr float INF = std::numeric_limits<float>::infinity();
+constexpr std::int32_t INT_MIN32 = std::numeric_limits<std::int32_t>::min();
+
+// --- One field ---------------------------------------------------------
+
+struct FieldCase {
+    const char* format;
+    std::function<void(FormattedWrite&)> item;
+    const char* field;
+};
+
+void PrintTo(const FieldCase& c, std::ostream* os) { *os << c.format << " \"" << c.field << '"'; }
+
+class FieldTest : public testing::TestWithParam<FieldCase> {};
+
+TEST_P(FieldTest, IsTheWholeRecord) {
+    EXPECT_EQ(formattedRecords(GetParam().format, GetParam().item), std::string(GetParam().field) + "\r\n");
+}
+
+FieldCase integerCase(const char* format, std::int32_t v, const char* field) {
+    return {format, [v](FormattedWrite& w) { w.integer(v); }, field};
+}
+FieldCase realCase(const char* format, float v, const char* field) {
+    return {format, [v](FormattedWrite& w) { w.real(v); }, field};
+}
+FieldCase textCase(const char* format, std::string v, const char* field) {
+    return {format, [v](FormattedWrite& w) { w.text(v); }, field};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Integers, FieldTest,
+    testing::Values(integerCase("(I5)", 0, "    0"), integerCase("(I5)", 256, "  256"),
+                    integerCase("(I5)", -1234, "-1234"), integerCase("(I5)", 99999, "99999"),
+                    integerCase("(I5)", 123456, "*****"), integerCase("(I5)", -12345, "*****"),
+                    integerCase("(I5)", INT_MIN32, "*****"), integerCase("(I11)", INT_MIN32, "-2147483648"),
+                    integerCase("(I1)", 9, "9"), integerCase("(I1)", -1, "*"), integerCase("(I3)", 999, "999"),
+                    integerCase("(I4)", 1000, "1000"), integerCase("(I8)", -7, "      -7")));
+
+INSTANTIATE_TEST_SUITE_P(
+    Reals, FieldTest,
+    testing::Values(realCase("(F10.6)", 0.5F, "   .500000"), realCase("(F10.6)", -0.5F, "  -.500000"),
+                    realCase("(F10.6)", -0.0000001F, "   .000000"), realCase("(F10.6)", 0.0F, "   .000000"),
+                    realCase("(F10.6)", -0.0F, "   .000000"), realCase("(F10.6)", 12.345678F, " 12.345678"),
+                    realCase("(F10.6)", -99.9999F, "-99.999901"), realCase("(F10.6)", 99.999999F, "100.000000"),
+                    realCase("(F10.6)", -123.456F, "**********"), realCase("(F10.6)", 1234.5678F, "**********"),
+                    realCase("(F10.6)", INF, "  Infinity"), realCase("(F10.6)", -INF, " -Infinity"),
+                    realCase("(F10.6)", std::numeric_limits<float>::quiet_NaN(), "       NaN"),
+                    realCase("(F5.2)", INF, "*****"), realCase("(F4.0)", 7.0F, "  7."),
+                    realCase("(F4.0)", -0.3F, "  0."), realCase("(F4.0)", 0.3F, "  0."),
+                    realCase("(F3.3)", 0.5F, "***"), realCase("(F4.3)", 0.5F, ".500")));
+
+// Items that their descriptor does not edit by the usual rules.
+INSTANTIATE_TEST_SUITE_P(
+    OtherItemKinds, FieldTest,
+    testing::Values(textCase("(F10.6)", "XYZ", "       XYZ"), textCase("(F10.6)", "", "          "),
+                    textCase("(F10.6)", "ELEVENCHARS", "**********"), textCase("(I5)", "AB", "   AB"),
+                    integerCase("(F10.3)", 42, "    42.000"), integerCase("(F5.1)", -7, " -7.0"),
+                    integerCase("(F5.1)", 123456, "*****"), realCase("(I5)", 1.0F, "*****"),
+                    integerCase("(A)", 1, "****"), realCase("(A6)", 1.0F, "******"), textCase("(A5)", "AB", "   AB"),
+                    textCase("(A2)", "ABCD", "AB"), textCase("(A)", " ", " "), textCase("(A)", "", ""),
+                    textCase("(a)", "lower case", "lower case")));
+
+// --- Records and reversion ---------------------------------------------
+
+struct RecordCase {
+    const char* name;
+    const char* format;
+    std::function<void(FormattedWrite&)> items;
+    std::string expected;
+};
+
+void PrintTo(const RecordCase& c, std::ostream* os) { *os << c.name; }
+
+class FormattedRecordTest : public testing::TestWithParam<RecordCase> {};
+
+TEST_P(FormattedRecordTest, WritesExactBytes) {
+    EXPECT_EQ(formattedRecords(GetParam().format, GetParam().items), GetParam().expected);
+}
+
+void integersFrom(FormattedWrite& w, int first, int last) {
+    for (int v = first; v <= last; ++v) w.integer(v);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FormattedRecordTest,
+    testing::Values(
+        RecordCase{"ProgressRecord", "(2(A,I5))",
+                   [](FormattedWrite& w) { w.text("PROCESSING ATOM NUMBER ").integer(1).text(" ATOMIC NUMBER ").integer(6); },
+                   "PROCESSING ATOM NUMBER     1 ATOMIC NUMBER     6\r\n"},
+        RecordCase{"GroupRepeatsOnANewRecord", "(2(A,I5))",
+                   [](FormattedWrite& w) { w.text("a").integer(1).text("b").integer(2).text("c").integer(3); },
+                   "a    1b    2\r\nc    3\r\n"},
+        RecordCase{"LabelAndNineReals", "(8F10.6)",
+                   [](FormattedWrite& w) {
+                       w.text("XYZ");
+                       for (int i = 1; i <= 9; ++i) w.real(static_cast<float>(i) * -0.5F);
+                   },
+                   "       XYZ  -.500000 -1.000000 -1.500000 -2.000000 -2.500000 -3.000000 -3.500000\r\n"
+                   " -4.000000 -4.500000\r\n"},
+        RecordCase{"EightIntegersMakeTwoRecords", "(4I5)", [](FormattedWrite& w) { integersFrom(w, 1, 8); },
+                   "    1    2    3    4\r\n    5    6    7    8\r\n"},
+        RecordCase{"NoItemMakesOneEmptyRecord", "(4I5)", [](FormattedWrite&) {}, "\r\n"},
+        RecordCase{"RevertsToTheLastTopLevelGroup", "(I1,2(I2),I3)", [](FormattedWrite& w) { integersFrom(w, 1, 10); },
+                   "1 2 3  4\r\n 5 6  7\r\n 8 9 10\r\n"},
+        RecordCase{"RevertsToTheLastOfSeveralGroups", "(A,1(I2),2(I1))",
+                   [](FormattedWrite& w) {
+                       w.text("x");
+                       integersFrom(w, 1, 6);
+                   },
+                   "x 123\r\n45\r\n6\r\n"},
+        RecordCase{"NestedGroups", "(2(I1,2(I2)))", [](FormattedWrite& w) { integersFrom(w, 1, 8); },
+                   "1 2 34 5 6\r\n7 8\r\n"},
+        RecordCase{"BlanksAndCaseIgnored", " ( 2 i 3 , f 6 . 2 ) ",
+                   [](FormattedWrite& w) { w.integer(1).integer(2).real(3.25F).integer(4); },
+                   "  1  2  3.25\r\n  4\r\n"}),
+    [](const testing::TestParamInfo<RecordCase>& info) { return std::string(info.param.name); });
+
+// The volume file's blocks: 132651 values, four to a record.
+TEST(FormattedWriteTest, VolumeBlockHas33162FullRecordsAndOneOfThree) {
+    std::vector<std::int32_t> values(132651);
+    for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<std::int32_t>(i * 7 % 257);
+    std::string expected;
+    char field[16];
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        std::snprintf(field, sizeof field, "%5d", values[i]);
+        expected += field;
+        if (i % 4 == 3 || i + 1 == values.size()) expected += "\r\n";
+    }
+    std::string written = formattedRecords("(4I5)", [&](FormattedWrite& w) { w.integers(values); });
+    ASSERT_EQ(written.size(), 33162 * 22 + 17);
+    EXPECT_EQ(written, expected);
+}
+
+// integers() takes a short cut for a plain repeated Iw; it must agree with
+// editing the values one by one, and with a format that takes no short cut.
+TEST(FormattedWriteTest, IntegerBlocksAgreeWithItemByItemEditing) {
+    std::mt19937 random(20240611);
+    std::uniform_int_distribution<int> kind(0, 9);
+    std::uniform_int_distribution<std::int32_t> small(0, 999);
+    std::uniform_int_distribution<std::int32_t> any(INT_MIN32, std::numeric_limits<std::int32_t>::max());
+    std::uniform_int_distribution<std::int32_t> near(-99999, 99999);
+    std::vector<std::int32_t> values(2003);
+    for (auto& v : values) {
+        int k = kind(random);
+        v = k < 6 ? small(random) : k < 8 ? near(random) : any(random);
+    }
+    values[5] = INT_MIN32;
+    values[6] = std::numeric_limits<std::int32_t>::max();
+    values[7] = 1000;
+    values[8] = -1;
+
+    struct Formats {
+        const char* plain;
+        const char* grouped;  // the same records, edited without the short cut
+    };
+    for (Formats f : {Formats{"(4I5)", "(4(I5))"}, Formats{"(I5)", "(1(I5))"}, Formats{"(3I4)", "(3(I4))"},
+                      Formats{"(7I9)", "(7(I9))"}, Formats{"(2I3)", "(2(I3))"}, Formats{"(5i12)", "(5(I12))"},
+                      Formats{"(6I6)", "(6(I6))"}, Formats{"(3I7)", "(3(I7))"}, Formats{"(2I8)", "(2(I8))"}}) {
+        SCOPED_TRACE(f.plain);
+        std::string oneByOne = formattedRecords(f.plain, [&](FormattedWrite& w) {
+            for (std::int32_t v : values) w.integer(v);
+        });
+        EXPECT_EQ(formattedRecords(f.plain, [&](FormattedWrite& w) { w.integers(values); }), oneByOne);
+        EXPECT_EQ(formattedRecords(f.grouped, [&](FormattedWrite& w) { w.integers(values); }), oneByOne);
+        // Blocks and single items mixed, across record boundaries.
+        std::span<const std::int32_t> all(values);
+        EXPECT_EQ(formattedRecords(f.plain,
+                                   [&](FormattedWrite& w) {
+                                       w.integer(all[0]);
+                                       w.integers(all.subspan(1, 2));
+                                       w.integers(all.subspan(3, 0));
+                                       w.integer(all[3]);
+                                       w.integers(all.subspan(4, 13));
+                                       w.integers(all.subspan(17, 1));
+                                       for (std::int32_t v : all.subspan(18, 5)) w.integer(v);
+                                       w.integers(all.subspan(23));
+                                   }),
+                  oneByOne);
+    }
+}
+
+TEST(FormattedWriteState, SetsTheFormatForTheStatementOnly) {
+    units::StatementState& state = units::statementState();
+    state = {};
+    state.reading = true;
+    static const char FORMAT[] = "(A)";
+    recordsWrittenBy([&](int unit) {
+        FormattedWrite write(unit, FORMAT);
+        EXPECT_EQ(state.currentUnit, unit);
+        EXPECT_EQ(state.formatText, FORMAT);
+        EXPECT_FALSE(state.reading);
+        EXPECT_TRUE(state.sequential);
+        EXPECT_TRUE(state.formatted);
+        EXPECT_TRUE(state.external);
+        write.text("x").end();
+        EXPECT_EQ(state.formatText, nullptr);
+    });
+    // Dropped without end(): the report must not keep pointing at the format.
+    recordsWrittenBy([&](int unit) { FormattedWrite(unit, FORMAT).text("x"); });
+    EXPECT_EQ(state.formatText, nullptr);
+}
+
+TEST(FormattedWriteDeathTest, UnparsableFormatEndsTheRun) {
+    EXPECT_EXIT(
+        {
+            units::connectStandardUnits();
+            units::statementState() = {};
+            FormattedWrite(units::CONSOLE_UNIT, "(4I5").integer(1).end();
+        },
+        testing::KilledBySignal(SIGABRT),
+        testing::Eq("startio: error in format\r\n"
+                    "apparent state: unit 6 (unnamed)\r\n"
+                    "last format: (4I5\r\n"
+                    "lately writing sequential formatted external IO\r\n"));
+}
+
+TEST(FormattedWriteDeathTest, ReadOnlyFileEndsTheRun) {
+    test_support::TemporaryDirectory directory;
+    std::filesystem::create_directory(directory.path() + "/SCRATCH.COR");
+    EXPECT_EXIT(
+        {
+            units::connectStandardUnits();
+            if (::chdir(directory.path().c_str()) != 0) std::_Exit(99);
+            units::statementState() = {};
+            units::openOutputFile(22, "SCRATCH.COR");
+            FormattedWrite(22, "(A)").text("never written").end();
+        },
+        testing::KilledBySignal(SIGABRT),
+        testing::Eq("write start: can't write file\r\n"
+                    "apparent state: unit 22 named SCRATCH.COR\r\n"
+                    "last format: (A)\r\n"
+                    "lately writing sequential formatted external IO\r\n"));
+}
+
+// The record buffer's growth failing: the address space is capped in the
+// child (which a sanitizer's shadow memory cannot live with).
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define GRIDORB_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define GRIDORB_ADDRESS_SANITIZER 1
+#endif
+#ifndef GRIDORB_ADDRESS_SANITIZER
+TEST(FormattedWriteDeathTest, RecordBufferThatCannotGrowEndsTheRun) {
+    EXPECT_EXIT(
+        {
+            units::connectStandardUnits();
+            units::statementState() = {};
+            long pages = 0;
+            if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+                if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+                std::fclose(statm);
+            }
+            rlimit limit{};
+            limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (64 << 20);
+            if (pages == 0 || ::setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(99);
+            FormattedWrite(units::CONSOLE_UNIT, "(A1000000000)").text("x").end();
+        },
+        testing::KilledBySignal(SIGABRT),
+        testing::Eq("malloc failure: out of free space\r\n"
+                    "apparent state: unit 6 (unnamed)\r\n"
+                    "last format: (A1000000000)\r\n"
+                    "lately writing sequential formatted external IO\r\n"));
+}
+#endif
+
+}  // namespace
+}  // namespace gridorb::records
