@@ -4,15 +4,18 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "basis/minimal_basis.h"
+#include "coefficients/coefficient_product.h"
 #include "evaluator/atom_factors.h"
 #include "evaluator/evaluation_kernel.h"
 #include "evaluator/volume_evaluation.h"
 #include "grid/grid_frame_layout.h"
 #include "reference/reference_evaluator.h"
 #include "support/random_molecule.h"
+#include "support/wavefunction_fixture.h"
 
 namespace gridorb {
 namespace {
@@ -96,6 +99,37 @@ TEST(EvaluatorIdentity, ThreadCountDoesNotChangeAnyBit) {
         evaluator::evaluateVolume(p->atoms, p->frame, weights, *five, 5);
         EXPECT_EQ(std::memcmp(one->values.data(), two->values.data(), sizeof one->values), 0);
         EXPECT_EQ(std::memcmp(one->values.data(), five->values.data(), sizeof one->values), 0);
+    }
+}
+
+// Real wavefunctions, the 50-atom one included, for a few orbitals.
+TEST(EvaluatorIdentity, RealWavefunctionsMatchTheReference) {
+    const basis::BasisWeights weights = basis::prepareBasisWeights();
+    auto reference = std::make_unique<OrbitalVolume>();
+    auto fast = std::make_unique<OrbitalVolume>();
+    const std::string examples = GRIDORB_EXAMPLES_DIR;
+    const struct {
+        std::string path;
+        std::vector<int> orbitals;
+    } files[] = {{examples + "/water/FOR013", {1, 4, 5}},
+                 {examples + "/chloromethane/FOR013", {7, 11}},
+                 {examples + "/../benchmarks/data/perfluorohexadecane/FOR013", {151}}};
+    for (const auto& file : files) {
+        auto w = test_support::readWavefunctionFixture(file.path);
+        ASSERT_TRUE(w) << file.path;
+        for (int orbital : file.orbitals) {
+            SCOPED_TRACE(file.path + " orbital " + std::to_string(orbital));
+            RandomCase c;
+            c.molecule = w->molecule;
+            c.orbitalNumber = orbital;
+            auto coefficients = std::make_unique<CoefficientMatrix>();
+            coefficients::buildCoefficientColumn(w->raw, w->molecule.orbitalCount, orbital, *coefficients);
+            for (int row = 1; row <= MAX_ORBITALS; ++row) c.column[row - 1] = coefficients->at(row, orbital);
+            auto p = prepare(c);
+            reference::evaluate(p->molecule, c.column.data(), p->referencePlanes, reference->values.data());
+            evaluator::evaluateVolume(p->atoms, p->frame, weights, *fast, 2);
+            EXPECT_EQ(firstDifference(fast->values.data(), reference->values.data(), GRID_POINTS), -1);
+        }
     }
 }
 
