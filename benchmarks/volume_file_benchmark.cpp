@@ -20,7 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-gridorb::OrbitalVolume g_signed, g_positive, g_negative;
+gridorb::OrbitalVolume g_signed;
 
 fs::path scratchFolder() {
     fs::path folder = fs::temp_directory_path() / ("gridorb-volume-bench-" + std::to_string(::getpid()));
@@ -60,7 +60,7 @@ void BM_WriteVolumeOutput(benchmark::State& state) {
     std::size_t bytes = 0;
     for (auto _ : state) {
         ::unlink(file.c_str());
-        gridorb::output::writeVolumeOutput(frame, molecule, g_signed, g_positive, g_negative);
+        gridorb::output::writeVolumeOutput(frame, molecule, g_signed);
         gridorb::units::closeUnit(gridorb::output::VOLUME_UNIT);
         gridorb::units::flushStandardStreams();
         bytes = fs::file_size(file);

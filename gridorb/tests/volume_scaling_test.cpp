@@ -53,37 +53,44 @@ TEST(VolumeScaling, NormaliserIsTheLargerMagnitude) {
 }
 
 TEST(VolumeSplit, SplitsLobesAndFindsTheRange) {
-    static OrbitalVolume signedVolume, positive, negative;
+    static OrbitalVolume signedVolume;
     signedVolume.values.fill(0.0f);
-    positive.values.fill(9.0f);  // stale data must be overwritten
-    negative.values.fill(9.0f);
     signedVolume.at(0, 0, 0) = 0.25f;
     signedVolume.at(50, 50, 50) = -0.5f;
-    signedVolume.at(3, 4, 5) = -0.0f;
-
-    const VolumeRange range = splitVolume(signedVolume, positive, negative);
+    const VolumeRange range = splitVolume(signedVolume);
     EXPECT_EQ(range.minimum, -0.5f);
     EXPECT_EQ(range.maximum, 0.25f);
-    EXPECT_EQ(positive.at(0, 0, 0), 0.25f);
-    EXPECT_EQ(negative.at(0, 0, 0), 0.0f);
-    EXPECT_EQ(positive.at(50, 50, 50), 0.0f);
-    EXPECT_EQ(negative.at(50, 50, 50), -0.5f);
-    EXPECT_EQ(positive.at(1, 1, 1), 0.0f);
-    EXPECT_EQ(negative.at(1, 1, 1), 0.0f);
-    for (std::size_t i = 0; i < signedVolume.values.size(); ++i) {
-        ASSERT_EQ(positive.values[i] + negative.values[i], signedVolume.values[i]) << "at " << i;
+
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (float v : {0.25f, -0.5f, 0.0f, -0.0f, nan}) {
+        const float positive = lobeValue(v, Lobe::Positive);
+        const float negative = lobeValue(v, Lobe::Negative);
+        EXPECT_TRUE(positive == 0.0f || negative == 0.0f) << v;
+        EXPECT_FALSE(positive < 0.0f) << v;
+        EXPECT_FALSE(negative > 0.0f) << v;
+        // Each lobe holds the value or 0, so the scaled lobes add up to the scaled whole.
+        EXPECT_EQ(scaleValue(positive, 0.5f) + (std::isnan(v) ? 0 : scaleValue(negative, 0.5f)),
+                  std::isnan(v) ? 0 : scaleValue(v, 0.5f))
+            << v;
     }
+    EXPECT_EQ(lobeValue(0.0f, Lobe::Positive), 0.0f);
+    EXPECT_TRUE(std::isnan(lobeValue(nan, Lobe::Negative))) << "not above 0: the negative side";
+    EXPECT_EQ(lobeValue(-0.5f, Lobe::Whole), -0.5f);
 }
 
 TEST(VolumeSplit, SeedsShowWhenEveryValueLiesBeyondThem) {
-    static OrbitalVolume signedVolume, positive, negative;
+    static OrbitalVolume signedVolume;
     signedVolume.values.fill(2000.0f);
-    VolumeRange range = splitVolume(signedVolume, positive, negative);
+    VolumeRange range = splitVolume(signedVolume);
     EXPECT_EQ(range.minimum, 1000.0f);
     EXPECT_EQ(range.maximum, 2000.0f);
     signedVolume.values.fill(-2000.0f);
-    range = splitVolume(signedVolume, positive, negative);
+    range = splitVolume(signedVolume);
     EXPECT_EQ(range.minimum, -2000.0f);
+    EXPECT_EQ(range.maximum, -1000.0f);
+    signedVolume.values.fill(std::numeric_limits<float>::quiet_NaN());
+    range = splitVolume(signedVolume);
+    EXPECT_EQ(range.minimum, 1000.0f) << "a NaN never becomes an extreme";
     EXPECT_EQ(range.maximum, -1000.0f);
 }
 

@@ -24,8 +24,6 @@ struct RunRecords {
     CoefficientMatrix coefficients;
     GridFrame frame;
     OrbitalVolume signedVolume;
-    OrbitalVolume positiveVolume;
-    OrbitalVolume negativeVolume;
 };
 
 RunRecords g_run;
@@ -57,7 +55,7 @@ int runGridorb(int argc, char** argv) {
     output::writeCoordinateFile(run.molecule, run.frame);
 
     // 8: VELD.VTK and the console summary.
-    output::writeVolumeOutput(run.frame, run.molecule, run.signedVolume, run.positiveVolume, run.negativeVolume);
+    output::writeVolumeOutput(run.frame, run.molecule, run.signedVolume);
 
     // 9
     units::stopRun();

@@ -15,25 +15,22 @@ namespace {
 
 constexpr double FULL_SCALE = 256.0;
 
-// Block values are handed to the block's statement a slice at a time.
+// Block values are formed and handed to the block's statement a slice at a
+// time: neither the lobes nor the scaled block need to exist whole.
 constexpr std::size_t BLOCK_CHUNK = 4096;
 
-// scaleValue of every signed value, formed once for all three blocks: each
-// block's volume holds at every point either the signed value or 0, and
-// scaleValue(0) is 0, so a block's value is 0 where its volume is 0 and the
-// signed value's scaled magnitude elsewhere.
-std::array<std::int32_t, GRID_POINTS> g_scaledSigned;
-
-// scaleValue over a run of values, written without branches so that the
-// compiler can vectorise it: the same double operations, the same results.
-void scaleValues(const float* values, std::int32_t* scaled, std::size_t count, float normaliser) {
-    if (normaliser == 0.0f) {
-        std::fill(scaled, scaled + count, 0);
-        return;
-    }
-    const double divisor = static_cast<double>(normaliser);
+// scaleValue of a lobe over a run of at most BLOCK_CHUNK signed values, written without branches
+// so that it vectorises: the same double operations, the same results. The
+// body is compiled twice, for the baseline processor and for one with AVX2
+// (never with FMA: there is no multiply-add here to fuse anyway).
+template <Lobe L>
+[[gnu::always_inline]] inline void scaleLobeBody(const float* values, std::int32_t* scaled, std::size_t count,
+                                                 double divisor) {
+    // The lobe first, in a loop of its own: each of the two loops vectorises.
+    float lobe[BLOCK_CHUNK];
+    for (std::size_t i = 0; i < count; ++i) lobe[i] = lobeValue(values[i], L);
     for (std::size_t i = 0; i < count; ++i) {
-        const double quotient = static_cast<double>(values[i]) * FULL_SCALE / divisor;
+        const double quotient = static_cast<double>(lobe[i]) * FULL_SCALE / divisor;
         const bool representable = std::fabs(quotient) < 2147483648.0;
         const auto truncated = static_cast<std::int32_t>(representable ? quotient : 0.0);
         const std::int32_t magnitude = truncated < 0 ? -truncated : truncated;
@@ -41,42 +38,85 @@ void scaleValues(const float* values, std::int32_t* scaled, std::size_t count, f
     }
 }
 
+template <Lobe L>
+void scaleLobeBaseline(const float* values, std::int32_t* scaled, std::size_t count, double divisor) {
+    scaleLobeBody<L>(values, scaled, count, divisor);
+}
+
+template <Lobe L>
+__attribute__((target("avx2"))) void scaleLobeAvx2(const float* values, std::int32_t* scaled, std::size_t count,
+                                                   double divisor) {
+    scaleLobeBody<L>(values, scaled, count, divisor);
+}
+
+template <Lobe L>
+void scaleLobeOf(const float* values, std::int32_t* scaled, std::size_t count, double divisor) {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2) {
+        scaleLobeAvx2<L>(values, scaled, count, divisor);
+    } else {
+        scaleLobeBaseline<L>(values, scaled, count, divisor);
+    }
+}
+
+void scaleLobe(const float* values, std::int32_t* scaled, std::size_t count, Lobe lobe, float normaliser) {
+    if (normaliser == 0.0f) {  // every value exactly 0
+        std::fill(scaled, scaled + count, 0);
+        return;
+    }
+    const double divisor = static_cast<double>(normaliser);
+    switch (lobe) {
+        case Lobe::Positive: scaleLobeOf<Lobe::Positive>(values, scaled, count, divisor); break;
+        case Lobe::Negative: scaleLobeOf<Lobe::Negative>(values, scaled, count, divisor); break;
+        case Lobe::Whole: scaleLobeOf<Lobe::Whole>(values, scaled, count, divisor); break;
+    }
+}
+
 void writeTextRecord(const char* text) { records::FormattedWrite(VOLUME_UNIT, "(A)").text(text).end(); }
 
-void writeScalarBlock(const char* name, const OrbitalVolume& volume) {
+void writeScalarBlock(const char* name, const OrbitalVolume& signedVolume, Lobe lobe, float normaliser) {
     std::string header = std::string("SCALARS ") + name + " float";
     records::FormattedWrite(VOLUME_UNIT, "(A)").text(header).end();
     writeTextRecord("LOOKUP_TABLE default");
     records::FormattedWrite block(VOLUME_UNIT, "(4I5)");
-    std::array<std::int32_t, BLOCK_CHUNK> values;
-    for (std::size_t start = 0; start < volume.values.size(); start += BLOCK_CHUNK) {
-        const std::size_t count = std::min(BLOCK_CHUNK, volume.values.size() - start);
-        for (std::size_t i = 0; i < count; ++i) {
-            values[i] = volume.values[start + i] == 0.0f ? 0 : g_scaledSigned[start + i];
-        }
-        block.integers(std::span<const std::int32_t>(values.data(), count));
+    std::array<std::int32_t, BLOCK_CHUNK> scaled;
+    for (std::size_t start = 0; start < signedVolume.values.size(); start += BLOCK_CHUNK) {
+        const std::size_t count = std::min(BLOCK_CHUNK, signedVolume.values.size() - start);
+        scaleLobe(&signedVolume.values[start], scaled.data(), count, lobe, normaliser);
+        block.integers(std::span<const std::int32_t>(scaled.data(), count));
     }
     block.end();
 }
 
 }  // namespace
 
-VolumeRange splitVolume(const OrbitalVolume& signedVolume, OrbitalVolume& positiveVolume,
-                        OrbitalVolume& negativeVolume) {
+VolumeRange splitVolume(const OrbitalVolume& signedVolume) {
+    // Eight running extremes side by side, so that the scan vectorises, then
+    // combined. Taking the smaller of two values never depends on the order
+    // but for equal zeros of opposite sign, and no output shows a zero's sign;
+    // a NaN is never taken, in any order.
+    constexpr std::size_t LANES = 8;
     VolumeRange range;
-    // Grid order, x fastest; a value equal to the current extreme leaves it.
-    // Written as selections rather than branches, so that it vectorises.
-    float minimum = range.minimum;
-    float maximum = range.maximum;
-    for (std::size_t i = 0; i < signedVolume.values.size(); ++i) {
-        const float v = signedVolume.values[i];
-        minimum = v < minimum ? v : minimum;
-        maximum = v > maximum ? v : maximum;
-        positiveVolume.values[i] = v > 0.0f ? v : 0.0f;
-        negativeVolume.values[i] = v > 0.0f ? 0.0f : v;  // an exact 0 goes to the negative side
+    std::array<float, LANES> low, high;
+    low.fill(range.minimum);
+    high.fill(range.maximum);
+    const std::size_t whole = signedVolume.values.size() / LANES * LANES;
+    for (std::size_t i = 0; i < whole; i += LANES) {
+        for (std::size_t l = 0; l < LANES; ++l) {
+            const float v = signedVolume.values[i + l];
+            low[l] = v < low[l] ? v : low[l];
+            high[l] = v > high[l] ? v : high[l];
+        }
     }
-    range.minimum = minimum;
-    range.maximum = maximum;
+    for (std::size_t i = whole; i < signedVolume.values.size(); ++i) {
+        const float v = signedVolume.values[i];
+        low[0] = v < low[0] ? v : low[0];
+        high[0] = v > high[0] ? v : high[0];
+    }
+    for (std::size_t l = 0; l < LANES; ++l) {
+        range.minimum = low[l] < range.minimum ? low[l] : range.minimum;
+        range.maximum = high[l] > range.maximum ? high[l] : range.maximum;
+    }
     return range;
 }
 
@@ -96,11 +136,10 @@ std::int32_t scaleValue(float value, float normaliser) {
     return truncated < 0 ? -truncated : truncated;
 }
 
-void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, const OrbitalVolume& signedVolume,
-                       OrbitalVolume& positiveVolume, OrbitalVolume& negativeVolume) {
+void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, const OrbitalVolume& signedVolume) {
     units::openOutputFile(VOLUME_UNIT, VOLUME_FILE_NAME);
 
-    const VolumeRange range = splitVolume(signedVolume, positiveVolume, negativeVolume);
+    const VolumeRange range = splitVolume(signedVolume);
     records::ListWrite(units::CONSOLE_UNIT)
         .text("MIN, MAX DENSITY(VALUE) COMPUTED IS ")
         .real(range.minimum)
@@ -141,10 +180,9 @@ void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, c
     writeTextRecord(" ");
     records::ListWrite(VOLUME_UNIT).text("POINT_DATA ").integer(GRID_POINTS).end();
 
-    scaleValues(signedVolume.values.data(), g_scaledSigned.data(), GRID_POINTS, normaliser);
-    writeScalarBlock("POS", positiveVolume);
-    writeScalarBlock("NEG", negativeVolume);
-    writeScalarBlock("TOT", signedVolume);
+    writeScalarBlock("POS", signedVolume, Lobe::Positive, normaliser);
+    writeScalarBlock("NEG", signedVolume, Lobe::Negative, normaliser);
+    writeScalarBlock("TOT", signedVolume, Lobe::Whole, normaliser);
     // VELD.VTK stays connected: STOP flushes, cuts and closes it.
 }
 

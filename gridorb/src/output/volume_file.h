@@ -17,8 +17,25 @@ struct VolumeRange {
     float maximum = -1000.0f;
 };
 
-VolumeRange splitVolume(const OrbitalVolume& signedVolume, OrbitalVolume& positiveVolume,
-                        OrbitalVolume& negativeVolume);
+// The split of the signed volume into its two lobes. The positive lobe holds
+// a value where it is greater than 0, the negative lobe where it is 0 or
+// less (an exact 0 goes to the negative side); each lobe is 0 elsewhere.
+// The lobes are formed point by point as their blocks are written, never
+// stored: they would be two more volumes of fresh pages for every run.
+enum class Lobe { Positive, Negative, Whole };
+
+inline float lobeValue(float value, Lobe lobe) {
+    switch (lobe) {
+        case Lobe::Positive: return value > 0.0f ? value : 0.0f;
+        case Lobe::Negative: return value > 0.0f ? 0.0f : value;
+        case Lobe::Whole: break;
+    }
+    return value;
+}
+
+// The scan of the split: the smallest and largest signed value, from the
+// seeds 1000.0 and -1000.0, in grid order.
+VolumeRange splitVolume(const OrbitalVolume& signedVolume);
 float chooseNormaliser(float minimum, float maximum);
 // What scaleValue gives for a quotient that is NaN or outside the 32-bit
 // range: too wide for an I5 field, so the field is written as "*****".
@@ -29,8 +46,9 @@ inline constexpr std::int32_t UNREPRESENTABLE_VALUE = INT32_MIN;
 std::int32_t scaleValue(float value, float normaliser);
 
 // The whole step: opens VELD.VTK on unit 24, splits, writes the two console
-// summary lines and the file. The unit is closed by STOP.
-void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, const OrbitalVolume& signedVolume,
-                       OrbitalVolume& positiveVolume, OrbitalVolume& negativeVolume);
+// summary lines and the file: POS, NEG and TOT, the scaled values of the
+// positive lobe, the negative lobe and the whole orbital. The unit is closed
+// by STOP.
+void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, const OrbitalVolume& signedVolume);
 
 }  // namespace gridorb::output
