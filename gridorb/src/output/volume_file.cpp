@@ -19,10 +19,11 @@ constexpr double FULL_SCALE = 256.0;
 // time: neither the lobes nor the scaled block need to exist whole.
 constexpr std::size_t BLOCK_CHUNK = 4096;
 
-// scaleValue of a lobe over a run of at most BLOCK_CHUNK signed values, written without branches
-// so that it vectorises: the same double operations, the same results. The
-// body is compiled twice, for the baseline processor and for one with AVX2
-// (never with FMA: there is no multiply-add here to fuse anyway).
+// scaleValue of a lobe over a run of at most BLOCK_CHUNK signed values,
+// written without branches so that it vectorises: the same double
+// operations, the same results. The body is compiled twice, for the baseline
+// processor and for one with AVX2 (never with FMA: there is no multiply-add
+// here to fuse anyway).
 template <Lobe L>
 [[gnu::always_inline]] inline void scaleLobeBody(const float* values, std::int32_t* scaled, std::size_t count,
                                                  double divisor) {
