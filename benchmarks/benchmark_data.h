@@ -8,9 +8,9 @@
 
 namespace gridorb::benchmarks {
 
-inline std::unique_ptr<test_support::WavefunctionFixture> loadWavefunction(const std::string& name) {
+inline std::unique_ptr<testsupport::WavefunctionFixture> loadWavefunction(const std::string& name) {
     const std::string folder = name == "water" ? GRIDORB_EXAMPLES_DIR : GRIDORB_BENCHMARK_DATA;
-    return test_support::readWavefunctionFixture(folder + "/" + name + "/FOR013");
+    return testsupport::readWavefunctionFixture(folder + "/" + name + "/FOR013");
 }
 
 }  // namespace gridorb::benchmarks

@@ -14,7 +14,7 @@ namespace {
 
 std::unique_ptr<RawWavefunction> randomWavefunction(int n, std::uint64_t seed) {
     auto raw = std::make_unique<RawWavefunction>();
-    test_support::SplitMix rng(seed);
+    testsupport::SplitMix rng(seed);
     for (int i = 0; i < n * n; ++i) {
         raw->orbitalVectors[i] = rng.uniform(-1.0, 1.0);
         raw->basisTransform[i] = rng.uniform(-1.0, 1.0) * (rng.chance(0.1) ? 1e-9 : 1.0);

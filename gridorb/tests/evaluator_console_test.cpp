@@ -54,7 +54,7 @@ TEST(EvaluatorConsole, RecordsInTheirOrderAndLayout) {
     auto expected = std::make_unique<OrbitalVolume>();
     evaluator::evaluateVolumeLiteral(evaluator::gatherAtomInputs(*molecule, *coefficients, 2), frame,
                                      basis::prepareBasisWeights(), *expected);
-    EXPECT_EQ(test_support::firstDifference(psi->values.data(), expected->values.data(), GRID_POINTS), -1);
+    EXPECT_EQ(testsupport::firstDifference(psi->values.data(), expected->values.data(), GRID_POINTS), -1);
     EXPECT_NE(psi->at(17, 23, 28), 0.0f);  // on the carbon nucleus
 }
 

@@ -20,8 +20,8 @@
 namespace gridorb {
 namespace {
 
-using test_support::firstDifference;
-using test_support::RandomCase;
+using testsupport::firstDifference;
+using testsupport::RandomCase;
 
 constexpr int CASES = 36;
 
@@ -64,7 +64,7 @@ TEST(EvaluatorIdentity, FrameAndVolumesMatchTheReferenceBitForBit) {
     auto fast = std::make_unique<OrbitalVolume>();
     auto literal = std::make_unique<OrbitalVolume>();
     for (std::uint64_t seed = 1; seed <= CASES; ++seed) {
-        const RandomCase c = test_support::randomCase(seed, 10);
+        const RandomCase c = testsupport::randomCase(seed, 10);
         SCOPED_TRACE(describe(seed, c));
         auto p = prepare(c);
         if (!c.foreignPlanes) {
@@ -91,7 +91,7 @@ TEST(EvaluatorIdentity, ThreadCountDoesNotChangeAnyBit) {
     auto two = std::make_unique<OrbitalVolume>();
     auto five = std::make_unique<OrbitalVolume>();
     for (std::uint64_t seed = 101; seed <= 108; ++seed) {
-        const RandomCase c = test_support::randomCase(seed, 30);
+        const RandomCase c = testsupport::randomCase(seed, 30);
         SCOPED_TRACE(describe(seed, c));
         auto p = prepare(c);
         evaluator::evaluateVolume(p->atoms, p->frame, weights, *one, 1);
@@ -115,7 +115,7 @@ TEST(EvaluatorIdentity, RealWavefunctionsMatchTheReference) {
                  {examples + "/chloromethane/FOR013", {7, 11}},
                  {examples + "/../benchmarks/data/perfluorohexadecane/FOR013", {151}}};
     for (const auto& file : files) {
-        auto w = test_support::readWavefunctionFixture(file.path);
+        auto w = testsupport::readWavefunctionFixture(file.path);
         ASSERT_TRUE(w) << file.path;
         for (int orbital : file.orbitals) {
             SCOPED_TRACE(file.path + " orbital " + std::to_string(orbital));
@@ -139,7 +139,7 @@ TEST(EvaluatorIdentity, VectorPathsAgree) {
     auto best = std::make_unique<OrbitalVolume>();
     auto baseline = std::make_unique<OrbitalVolume>();
     for (std::uint64_t seed = 301; seed <= 310; ++seed) {
-        const RandomCase c = test_support::randomCase(seed, 20);
+        const RandomCase c = testsupport::randomCase(seed, 20);
         SCOPED_TRACE(describe(seed, c));
         auto p = prepare(c);
         std::vector<evaluator::KernelAtom> atoms(static_cast<std::size_t>(p->atoms.count));
@@ -158,10 +158,10 @@ TEST(EvaluatorIdentity, VolumesHashTheSameWithEveryCompiler) {
     auto volume = std::make_unique<OrbitalVolume>();
     std::uint64_t hash = 1469598103934665603ull;
     for (std::uint64_t seed = 201; seed <= 212; ++seed) {
-        const RandomCase c = test_support::randomCase(seed, 50);
+        const RandomCase c = testsupport::randomCase(seed, 50);
         auto p = prepare(c);
         evaluator::evaluateVolume(p->atoms, p->frame, weights, *volume, 2);
-        hash = test_support::volumeHash(volume->values.data(), GRID_POINTS, hash);
+        hash = testsupport::volumeHash(volume->values.data(), GRID_POINTS, hash);
     }
     EXPECT_EQ(hash, 0x9d3aa69756ec2dfbull) << std::hex << hash;
 }

@@ -10,7 +10,7 @@
 namespace gridorb {
 namespace {
 
-using test_support::evaluateMolecule;
+using testsupport::evaluateMolecule;
 
 struct Atom {
     std::int32_t z;
@@ -70,7 +70,7 @@ TEST(EvaluatorValues, ZeroCoefficientsContributeExactlyZero) {
                                  column({0.5f, -0.2f, 0.3f, 0.1f, 0.0f}));
     auto alone = evaluateMolecule(molecule({{8, 0.3f, 0, 0, 2.2f, 2.1f}, {19, 1.2f, 0.4f, 0, 1.2f, 1.2f}}),
                                   column({0.5f, -0.2f, 0.3f, 0.1f}));
-    EXPECT_EQ(test_support::firstDifference(both->psi.values.data(), alone->psi.values.data(), GRID_POINTS), -1);
+    EXPECT_EQ(testsupport::firstDifference(both->psi.values.data(), alone->psi.values.data(), GRID_POINTS), -1);
 }
 
 TEST(EvaluatorValues, AxisFactorIsCutOffBeyondNineteen) {
@@ -122,7 +122,7 @@ TEST(EvaluatorValues, HeavyAtomAddsNothing) {
                                         column({0.4f, 0.1f, -0.3f, 0.2f, 9.0f, 9.0f, 9.0f, 9.0f, 0.7f}));
     auto without = evaluateMolecule(molecule({{6, 0, 0, 0, 1.6f, 1.6f}, {1, -1, 0.5f, 0.2f, 1.2f, 1.2f}, {1, 1.1f, 0.2f, 0, 1.2f, 1.2f}}),
                                     column({0.4f, 0.1f, -0.3f, 0.2f, 0.7f, 0.0f}));
-    EXPECT_EQ(test_support::firstDifference(withBromine->psi.values.data(), without->psi.values.data(), GRID_POINTS), -1);
+    EXPECT_EQ(testsupport::firstDifference(withBromine->psi.values.data(), without->psi.values.data(), GRID_POINTS), -1);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "support/process_runner.h"
 #include "support/record_capture.h"
 #include "units/fatal_report.h"
 #include "units/unit_table.h"
@@ -22,7 +23,7 @@
 namespace gridorb::records {
 namespace {
 
-using test_support::recordsWrittenBy;
+using testsupport::recordsWrittenBy;
 
 std::string formattedRecords(const char* format, const std::function<void(FormattedWrite&)>& items) {
     return recordsWrittenBy([&](int unit) {
@@ -249,8 +250,8 @@ TEST(FormattedWriteDeathTest, UnparsableFormatEndsTheRun) {
 }
 
 TEST(FormattedWriteDeathTest, ReadOnlyFileEndsTheRun) {
-    test_support::TemporaryDirectory directory;
-    std::filesystem::create_directory(directory.path() + "/SCRATCH.COR");
+    testsupport::ScratchDirectory directory;
+    std::filesystem::create_directory(directory.path() / "SCRATCH.COR");
     EXPECT_EXIT(
         {
             units::connectStandardUnits();

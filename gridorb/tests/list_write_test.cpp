@@ -11,6 +11,7 @@
 #include <ostream>
 #include <string>
 
+#include "support/process_runner.h"
 #include "support/record_capture.h"
 #include "units/fatal_report.h"
 #include "units/unit_table.h"
@@ -18,7 +19,7 @@
 namespace gridorb::records {
 namespace {
 
-using test_support::recordsWrittenBy;
+using testsupport::recordsWrittenBy;
 
 std::string listRecords(const std::function<void(ListWrite&)>& items) {
     return recordsWrittenBy([&](int unit) {
@@ -157,8 +158,8 @@ TEST(ListWriteState, SetsTheStateThatTheFatalReportShows) {
 // A directory can be opened, but only for reading: the first WRITE's
 // reopen for update then fails, whoever runs the test.
 TEST(ListWriteDeathTest, ReadOnlyFileEndsTheRun) {
-    test_support::TemporaryDirectory directory;
-    std::filesystem::create_directory(directory.path() + "/SCRATCH.COR");
+    testsupport::ScratchDirectory directory;
+    std::filesystem::create_directory(directory.path() / "SCRATCH.COR");
     EXPECT_EXIT(
         {
             units::connectStandardUnits();

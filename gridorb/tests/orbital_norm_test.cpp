@@ -11,7 +11,7 @@ namespace gridorb {
 namespace {
 
 void expectOccupiedOrbitalsNormalised(const char* name, int homo) {
-    auto w = test_support::readWavefunctionFixture(std::string(GRIDORB_EXAMPLES_DIR) + "/" + name + "/FOR013");
+    auto w = testsupport::readWavefunctionFixture(std::string(GRIDORB_EXAMPLES_DIR) + "/" + name + "/FOR013");
     ASSERT_TRUE(w);
     EXPECT_EQ(w->electronCount / 2, homo);
     auto c = std::make_unique<CoefficientMatrix>();
@@ -21,7 +21,7 @@ void expectOccupiedOrbitalsNormalised(const char* name, int homo) {
         coefficients::buildCoefficientColumn(w->raw, w->molecule.orbitalCount, orbital, *c);
         // The evaluating helper takes orbital 1: move the column there.
         for (int row = 1; row <= MAX_ORBITALS; ++row) c->at(row, 1) = c->at(row, orbital);
-        auto e = test_support::evaluateMolecule(w->molecule, *c);
+        auto e = testsupport::evaluateMolecule(w->molecule, *c);
         double sum = 0.0;
         for (float v : e->psi.values) sum += static_cast<double>(v) * v;
         const double voxel = static_cast<double>(e->frame.spacing[0]) * e->frame.spacing[1] * e->frame.spacing[2];

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-namespace gridorb::test_support {
+namespace gridorb::testsupport {
 
 std::uint64_t SplitMix::next() {
     std::uint64_t z = (state_ += 0x9e3779b97f4a7c15ull);
@@ -163,4 +163,4 @@ std::uint64_t volumeHash(const float* values, long count, std::uint64_t hash) {
     return hash;
 }
 
-}  // namespace gridorb::test_support
+}  // namespace gridorb::testsupport

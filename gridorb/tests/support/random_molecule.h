@@ -10,7 +10,7 @@
 // Random molecules for the bit-identity tests. The generator is our own
 // (not <random>'s distributions), so a seed gives the same molecule with
 // every compiler and standard library.
-namespace gridorb::test_support {
+namespace gridorb::testsupport {
 
 class SplitMix {
 public:
@@ -48,4 +48,4 @@ long firstDifference(const float* a, const float* b, long count);
 // FNV-1a over the values after the same two identifications.
 std::uint64_t volumeHash(const float* values, long count, std::uint64_t hash = 1469598103934665603ull);
 
-}  // namespace gridorb::test_support
+}  // namespace gridorb::testsupport

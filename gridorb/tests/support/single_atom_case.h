@@ -9,7 +9,7 @@
 #include "model/coefficient_matrix.h"
 #include "model/orbital_volume.h"
 
-namespace gridorb::test_support {
+namespace gridorb::testsupport {
 
 // A molecule taken through the run's own steps: frame (atoms to Bohr),
 // planes, atom inputs for orbital 1, and the fast volume.
@@ -35,4 +35,4 @@ inline std::unique_ptr<EvaluatedMolecule> evaluateMolecule(const MoleculeRecord&
     return e;
 }
 
-}  // namespace gridorb::test_support
+}  // namespace gridorb::testsupport

@@ -6,7 +6,7 @@
 #include <iterator>
 #include <vector>
 
-namespace gridorb::test_support {
+namespace gridorb::testsupport {
 namespace {
 
 // Record k's data bytes, or empty when the file ends early.
@@ -67,4 +67,4 @@ std::unique_ptr<WavefunctionFixture> readWavefunctionFixture(const std::string& 
     return f;
 }
 
-}  // namespace gridorb::test_support
+}  // namespace gridorb::testsupport

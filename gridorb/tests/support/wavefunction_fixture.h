@@ -8,7 +8,7 @@
 // A small FOR013 reader of the tests' own, independent of the program's,
 // for the bundled example wavefunctions: the five length-framed records,
 // narrowed to single precision. Fails the calling test on a short file.
-namespace gridorb::test_support {
+namespace gridorb::testsupport {
 
 struct WavefunctionFixture {
     MoleculeRecord molecule;  // Å, single precision
@@ -19,4 +19,4 @@ struct WavefunctionFixture {
 // Empty pointer when the file cannot be read whole.
 std::unique_ptr<WavefunctionFixture> readWavefunctionFixture(const std::string& path);
 
-}  // namespace gridorb::test_support
+}  // namespace gridorb::testsupport
