@@ -192,12 +192,21 @@ void connectStandardUnits() {
     connectStandard(CONSOLE_UNIT, 1, true);
 }
 
-void openOutputFile(int unit, std::string_view name) {
+namespace {
+
+// The start of an OPEN: the report shows the unit from here on.
+Unit& startOpen(int unit) {
     Unit& u = unitAt(unit);
     StatementState& state = statementState();
     state.currentUnit = unit;
     state.external = true;
+    return u;
+}
 
+}  // namespace
+
+void openOutputFile(int unit, std::string_view name) {
+    Unit& u = startOpen(unit);
     name = withoutTrailingBlanks(name);
     if (u.connected) {
         if (u.name == name) return;  // same file: nothing to renew but the blank mode
@@ -236,11 +245,7 @@ void openOutputFile(int unit, std::string_view name) {
 }
 
 void openInputFile(int unit, std::string_view name) {
-    Unit& u = unitAt(unit);
-    StatementState& state = statementState();
-    state.currentUnit = unit;
-    state.external = true;
-
+    Unit& u = startOpen(unit);
     name = withoutTrailingBlanks(name);
     if (u.connected) closeIndex(unit, true);
     if (name.empty()) fatalError(NULL_FILE_NAME, "open");
