@@ -109,13 +109,14 @@ int main(int argc, char** argv) {
     // plus s-like lobes of alternating sign on the others.
     const int pAxis = orbital % 3;
     std::vector<double> psi(static_cast<std::size_t>(kPoints) * kPoints * kPoints, 0.0);
+    // The handler is in place before the first progress line: a caller may
+    // interrupt as soon as it sees that line.
+    const bool slow = mode && std::strcmp(mode, "slow") == 0;
+    if (slow) std::signal(SIGINT, onInterrupt);
     for (int a = 0; a < atoms; ++a) {
         std::printf("PROCESSING ATOM NUMBER %5d ATOMIC NUMBER %5d\r\n", a + 1, atomicNumber[a]);
         std::fflush(stdout);
-        if (mode && std::strcmp(mode, "slow") == 0) {
-            std::signal(SIGINT, onInterrupt);
-            sleep(30);
-        }
+        if (slow) sleep(30);
         if (mode && std::strcmp(mode, "interrupt") == 0) {
             std::fprintf(stderr, "Interrupt\r\n");
             return 1;
