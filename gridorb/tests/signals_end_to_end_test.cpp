@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <string>
 
@@ -99,6 +100,30 @@ TEST(EndToEndSignals, ARunStartedWithInterruptsIgnoredKeepsIgnoringThem) {
     EXPECT_EQ(WEXITSTATUS(run.status), 0) << run.standardError;
     EXPECT_EQ(run.standardError, "");
     EXPECT_TRUE(folder.read("VELD.VTK").has_value());
+}
+
+TEST(EndToEndSignals, AConsoleThatGoesAwayDoesNotEndTheRun) {
+    ScratchDirectory folder;
+    testsupport::writeFor013(folder.path() / "FOR013", testsupport::moleculeFile(testsupport::waterMolecule()));
+    int console[2];
+    ASSERT_EQ(::pipe(console), 0);
+    ::close(console[0]);  // nobody reads the console: every write to it fails
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(console[1], STDOUT_FILENO);
+        ::close(console[1]);
+        if (::chdir(folder.path().c_str()) != 0) ::_exit(120);
+        const char* argv[] = {GRIDORB_BINARY, "1", nullptr};
+        ::execv(GRIDORB_BINARY, const_cast<char* const*>(argv));
+        ::_exit(121);
+    }
+    ::close(console[1]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const std::string volume = folder.read("VELD.VTK").value_or("");
+    EXPECT_EQ(std::count(volume.begin(), volume.end(), '\n'), 99504) << "the volume file is complete";
 }
 
 }  // namespace
