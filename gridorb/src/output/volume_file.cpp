@@ -19,6 +19,17 @@ constexpr double FULL_SCALE = 256.0;
 // time: neither the lobes nor the scaled block need to exist whole.
 constexpr std::size_t BLOCK_CHUNK = 4096;
 
+// |trunc(v * 256 / divisor)|, multiplication first, in double; written
+// without branches so that the loops below vectorise.
+[[gnu::always_inline]] inline std::int32_t scaledMagnitude(float value, double divisor) {
+    const double quotient = static_cast<double>(value) * FULL_SCALE / divisor;
+    // Only non-finite data gets past 32 bits; an I5 field cannot show such a value.
+    const bool representable = std::fabs(quotient) < 2147483648.0;
+    const auto truncated = static_cast<std::int32_t>(representable ? quotient : 0.0);
+    const std::int32_t magnitude = truncated < 0 ? -truncated : truncated;
+    return representable ? magnitude : UNREPRESENTABLE_VALUE;
+}
+
 // scaleValue of a lobe over a run of at most BLOCK_CHUNK signed values,
 // written without branches so that it vectorises: the same double
 // operations, the same results. The body is compiled twice, for the baseline
@@ -31,11 +42,7 @@ template <Lobe L>
     float lobe[BLOCK_CHUNK];
     for (std::size_t i = 0; i < count; ++i) lobe[i] = lobeValue(values[i], L);
     for (std::size_t i = 0; i < count; ++i) {
-        const double quotient = static_cast<double>(lobe[i]) * FULL_SCALE / divisor;
-        const bool representable = std::fabs(quotient) < 2147483648.0;
-        const auto truncated = static_cast<std::int32_t>(representable ? quotient : 0.0);
-        const std::int32_t magnitude = truncated < 0 ? -truncated : truncated;
-        scaled[i] = representable ? magnitude : UNREPRESENTABLE_VALUE;
+        scaled[i] = scaledMagnitude(lobe[i], divisor);
     }
 }
 
@@ -130,11 +137,7 @@ float chooseNormaliser(float minimum, float maximum) {
 std::int32_t scaleValue(float value, float normaliser) {
     // Every grid value exactly 0: nothing to scale, every field shows 0.
     if (normaliser == 0.0f) return 0;
-    const double quotient = static_cast<double>(value) * FULL_SCALE / static_cast<double>(normaliser);
-    // Only non-finite data gets here; an I5 field cannot show such a value.
-    if (!(std::fabs(quotient) < 2147483648.0)) return UNREPRESENTABLE_VALUE;
-    const auto truncated = static_cast<std::int32_t>(quotient);
-    return truncated < 0 ? -truncated : truncated;
+    return scaledMagnitude(value, static_cast<double>(normaliser));
 }
 
 void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, const OrbitalVolume& signedVolume) {

@@ -149,7 +149,6 @@ void closeIndex(int index, bool report) {
         u.fd = -1;
         if (report) failIfReported(index, closed, "close");
     }
-    u.fd = u.standard ? u.fd : -1;
     u.connected = false;
     u.pending = 0;
 }

@@ -197,6 +197,13 @@ std::string_view lineAt(std::string_view text, std::size_t at) {
 
 }  // namespace
 
+::testing::AssertionResult endedAsFailure(const ProcessResult& result, bool aborts) {
+    const bool asExpected = aborts ? (!result.exited && result.signal == SIGABRT)
+                                   : (result.exited && result.exitStatus == 2);
+    if (asExpected) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << result.describe();
+}
+
 ::testing::AssertionResult sameText(std::string_view expected, std::string_view actual) {
     if (expected == actual) return ::testing::AssertionSuccess();
     std::size_t at = 0;

@@ -56,6 +56,10 @@ ProcessResult runGridorb(const ScratchDirectory& directory, const std::vector<st
 void placeEarlierOutputs(const ScratchDirectory& directory);
 ::testing::AssertionResult earlierOutputsUntouched(const ScratchDirectory& directory);
 
+// A run that failed as gridorb fails: the fatal report's abort, or, for
+// input beyond its limits, exit status 2.
+::testing::AssertionResult endedAsFailure(const ProcessResult& result, bool aborts);
+
 // Equal texts, or a failure that names the first differing line (1-based)
 // and shows both versions of it, line ends made visible.
 ::testing::AssertionResult sameText(std::string_view expected, std::string_view actual);
