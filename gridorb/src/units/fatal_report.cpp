@@ -1,11 +1,8 @@
 #include "units/fatal_report.h"
 
-#include <signal.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <cstring>
 
+#include "units/run_end.h"
 #include "units/unit_table.h"
 
 namespace gridorb::units {
@@ -138,15 +135,14 @@ const char* libraryErrorText(int number) {
     flushStandardStreams();
     closeAllUnits();
     flushStandardStreams();
-    ::signal(SIGABRT, SIG_DFL);
-    std::abort();
+    abortRun();
 }
 
 [[noreturn]] void rejectInput(std::string_view message) {
     writeRecord(STDERR_UNIT, message.data(), message.size());
     closeAllUnits();
     flushStandardStreams();
-    std::_Exit(2);
+    exitRun(2);
 }
 
 }  // namespace gridorb::units

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "units/fatal_report.h"
+#include "units/run_end.h"
 
 namespace gridorb::units {
 namespace {
@@ -304,7 +305,7 @@ void flushStandardStreams() {
         }
         flushStandardStreams();
     }
-    std::_Exit(0);
+    exitRun(0);
 }
 
 void prepareForWrite(int unit, const char* failureContext) {
