@@ -8,7 +8,8 @@ if [[ "${1:-}" == "--test" || "${1:-}" == "--gui" ]]; then
   packages+=(tcl8.6 tk8.6 fonts-dejavu-core procps)
 fi
 if [[ "${1:-}" == "--test" ]]; then
-  packages+=(clang xvfb xauth x11-apps netpbm fonts-dejavu-core procps python3-vtk9 python3-numpy)
+  # libclang-rt-14-dev: libFuzzer's runtime, for the fuzz build.
+  packages+=(clang libclang-rt-14-dev xvfb xauth x11-apps netpbm fonts-dejavu-core procps python3-vtk9 python3-numpy)
 fi
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: with g++ (the normal build), with clang++ (the
 # two must give the same bytes: both are held to the same reference files),
-# and with g++ under AddressSanitizer and UndefinedBehaviorSanitizer.
+# with g++ under AddressSanitizer and UndefinedBehaviorSanitizer, and the
+# fuzz targets (clang++, libFuzzer, 30 s each; GRIDORB_FUZZ_SECONDS changes it).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh" --test
@@ -23,4 +24,5 @@ run_suite() {
 run_suite build -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++
 run_suite build-clang -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++
 run_suite build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ -DGRIDORB_SANITIZE=ON
-echo "All three builds passed."
+run_suite build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DGRIDORB_FUZZ=ON
+echo "All four builds passed."

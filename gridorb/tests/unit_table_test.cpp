@@ -12,6 +12,7 @@
 #include <string>
 
 #include "units/fatal_report.h"
+#include "units/run_end.h"
 #include "units/unit_table.h"
 
 namespace gridorb::units {
@@ -134,6 +135,23 @@ TEST_F(UnitTable, InputMayBeAPipe) {
     closeUnit(36);
 }
 
+TEST_F(UnitTable, ReopeningAConnectedInputUnitStartsAgainAtTheFirstByte) {
+    // One process may read FOR013 many times (the fuzz target does): the
+    // position and the buffered bytes of the earlier connection must go.
+    const std::string file = path("FOR013");
+    put(file, "ABCDEFGHIJKLMNOP");
+    openInputFile(37, file);
+    char got[4];
+    ASSERT_EQ(readBytes(37, got, 3, "test"), 3u);
+    skipBytes(37, 5);
+    put(file, "new");  // shorter than the position reached
+    openInputFile(37, file);
+    ASSERT_EQ(readBytes(37, got, 4, "test"), 3u);
+    EXPECT_EQ(std::string(got, 3), "new");
+    closeUnit(37);
+    EXPECT_FALSE(isConnected(37));
+}
+
 // --- The fatal report and the ends of a run ------------------------------
 
 TEST_F(UnitTable, MissingInputFileIsReportedWithTheSystemsText) {
@@ -199,6 +217,18 @@ TEST_F(UnitTable, StopClosesAndCutsEveryFileAndExitsZero) {
         },
         testing::ExitedWithCode(0), testing::Eq(""));
     EXPECT_EQ(contents(file), "last\r\n");
+}
+
+TEST_F(UnitTable, TheEndOfARunAbortsWhateverHandlesTheAbortSignal) {
+    // A handler of the program's own would otherwise turn the abort into an
+    // orderly exit.
+    EXPECT_EXIT(
+        {
+            ::signal(SIGABRT, [](int) { ::_exit(0); });
+            abortRun();
+        },
+        testing::KilledBySignal(SIGABRT), "");
+    EXPECT_EXIT(exitRun(7), testing::ExitedWithCode(7), "");
 }
 
 TEST_F(UnitTable, RejectedInputIsOneLineAndStatusTwo) {
