@@ -1,5 +1,8 @@
 #include "evaluator/work_sharing.h"
 
+#include <pthread.h>
+#include <signal.h>
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -70,13 +73,45 @@ void helperLoop(Pool& p, int index) {
     }
 }
 
+// Holds the interrupt, termination and abort signals on the calling thread
+// for as long as it lives, and puts the caller's mask back after.
+class AsynchronousSignalsHeld {
+public:
+    AsynchronousSignalsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        sigaddset(&held, SIGINT);
+        sigaddset(&held, SIGTERM);
+        sigaddset(&held, SIGABRT);
+        pthread_sigmask(SIG_BLOCK, &held, &saved_);
+    }
+    ~AsynchronousSignalsHeld() { pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
+    AsynchronousSignalsHeld(const AsynchronousSignalsHeld&) = delete;
+    AsynchronousSignalsHeld& operator=(const AsynchronousSignalsHeld&) = delete;
+
+private:
+    sigset_t saved_;
+};
+
+// A helper starts with the caller's mask, so it is created with the signals
+// held and keeps them held for good: a signal sent to the process then always
+// reaches the main thread. Its handler closes the units, and the main thread
+// holds the signals while it hands a buffer to the system; were a helper to
+// take one then, the handler would write that buffer a second time, beside
+// the main thread's own write. SIGFPE stays open: a fault on a helper must
+// still reach its handler, and a held fault signal would kill silently.
+void startHelper(Pool& p, int index) {
+    AsynchronousSignalsHeld held;
+    std::thread(helperLoop, std::ref(p), index).detach();
+}
+
 }  // namespace
 
 void runUnits(int threadCount, int count, const std::function<void(int)>& unit) {
     Pool& p = pool();
     std::lock_guard runLock(p.runMutex);
     const int helpers = std::clamp(threadCount, 1, MAX_THREADS) - 1;
-    for (; p.helperCount < helpers; ++p.helperCount) std::thread(helperLoop, std::ref(p), p.helperCount).detach();
+    for (; p.helperCount < helpers; ++p.helperCount) startHelper(p, p.helperCount);
 
     RunView run;
     {
