@@ -9,6 +9,9 @@ if [[ "${1:-}" == "--test" || "${1:-}" == "--gui" ]]; then
 fi
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(clang xvfb xauth x11-apps netpbm fonts-dejavu-core procps python3-vtk9 python3-numpy)
+  # The Debian package test: dpkg-shlibdeps and dpkg-parsechangelog, and the
+  # manual pages rendered by groff and man.
+  packages+=(dpkg-dev groff-base man-db)
 fi
 
 missing=()
