@@ -9,8 +9,10 @@
 # window; it is skipped when Tk is not loaded.
 #
 # Environment:
-#   GRIDORB                    the gridorb program to run (default: the one
-#                              beside this script, else the one on PATH)
+#   GRIDORB                    the gridorb program to run (default: for
+#                              PREFIX/share/gridorb/main.tcl, even through a
+#                              link, PREFIX/bin/gridorb; else the one beside
+#                              this script; else the one on PATH)
 #   GRIDORB_FRONTEND_AUTOTEST  a report file: compute the HOMO unattended,
 #                              write what the window shows there, then wait
 #                              for "<report>.done" to appear and exit.
@@ -674,23 +676,37 @@ proc ::gridorb::interruptProgram {run} {
     catch {exec kill -INT {*}[pid $run]}
 }
 
-# The gridorb program to run: $GRIDORB if set, else the one beside this
-# script, else the one on the search path. Returns "" when there is none.
+# Where the front end looks for gridorb, in order, when GRIDORB is not set:
+# PREFIX/bin/gridorb when this script is installed as
+# PREFIX/share/gridorb/main.tcl, then a gridorb beside the script.
+proc ::gridorb::programCandidates {home} {
+    set candidates {}
+    set share [file dirname $home]
+    if {[file tail $home] eq "gridorb" && [file tail $share] eq "share"} {
+        lappend candidates [file join [file dirname $share] bin gridorb]
+    }
+    lappend candidates [file join $home gridorb]
+}
+
+# The gridorb program to run: $GRIDORB if set; else the first of the
+# programCandidates that can be run; else the one on the search path.
+# Returns "" when there is none.
 proc ::gridorb::findProgram {home} {
     global env
     if {[info exists env(GRIDORB)] && $env(GRIDORB) ne ""} {
         return $env(GRIDORB)
     }
-    set beside [file join $home gridorb]
-    if {[file isfile $beside] && [file executable $beside]} {
-        return $beside
+    foreach candidate [programCandidates $home] {
+        if {[file isfile $candidate] && [file executable $candidate]} {
+            return $candidate
+        }
     }
     set found [auto_execok gridorb]
     return [lindex $found 0]
 }
 
 # The real folder of a script, following symbolic links, so that a main.tcl
-# linked into a data folder still finds the gridorb installed beside it.
+# linked into a data folder still finds the gridorb of its install.
 proc ::gridorb::scriptHome {script} {
     set path [file normalize $script]
     for {set hops 0} {$hops < 20 && [file type $path] eq "link"} {incr hops} {
@@ -978,8 +994,9 @@ proc ::gui::startRun {} {
     set program [::gridorb::findProgram $::gridorb::home]
     clearResult
     if {$program eq ""} {
-        finishRun [dict create ok 0 headline "gridorb was not found: it is neither\
-            beside the front end ($::gridorb::home) nor on the search path." detail ""]
+        finishRun [dict create ok 0 headline "gridorb was not found at\
+            [join [::gridorb::programCandidates $::gridorb::home] " or "],\
+            nor on the search path." detail ""]
         return
     }
     log "\u25b6 gridorb $orbital    (in [pwd])" command

@@ -10,6 +10,9 @@ fi
 if [[ "${1:-}" == "--test" ]]; then
   # libclang-rt-14-dev: libFuzzer's runtime, for the fuzz build.
   packages+=(clang libclang-rt-14-dev xvfb xauth x11-apps netpbm fonts-dejavu-core procps python3-vtk9 python3-numpy)
+  # The Debian package test: dpkg-shlibdeps and dpkg-parsechangelog, and the
+  # manual pages rendered by groff and man.
+  packages+=(dpkg-dev groff-base man-db)
 fi
 
 missing=()
