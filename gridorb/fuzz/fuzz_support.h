@@ -6,7 +6,7 @@
 // check that reports a broken property as a crash.
 namespace gridorb::fuzzsupport {
 
-// Thrown by the fuzz build's end of a run (run_end_returns.cpp) where the
+// Thrown by the fuzz build's end of a run (fuzz_support.cpp) where the
 // program would abort or exit; the target catches it and goes on with the
 // next input.
 struct RunEnded {
