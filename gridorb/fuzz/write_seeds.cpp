@@ -122,13 +122,13 @@ int main(int argc, char** argv) {
     seed("far_atoms", moleculeFile(far));
 
     for (int i = 2; i < argc; ++i) {
-        const std::string spec = argv[i];
-        const std::size_t equals = spec.find('=');
+        const std::string seedArgument = argv[i];
+        const std::size_t equals = seedArgument.find('=');
         if (equals == std::string::npos) {
-            std::cerr << "write_seeds: expected NAME=PATH, got " << spec << "\n";
+            std::cerr << "write_seeds: expected NAME=PATH, got " << seedArgument << "\n";
             return 1;
         }
-        fs::copy_file(spec.substr(equals + 1), g_folder / spec.substr(0, equals), fs::copy_options::overwrite_existing);
+        fs::copy_file(seedArgument.substr(equals + 1), g_folder / seedArgument.substr(0, equals), fs::copy_options::overwrite_existing);
     }
     return 0;
 }
