@@ -9,10 +9,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,16 +25,10 @@ namespace {
 namespace fs = std::filesystem;
 using testsupport::ProcessResult;
 using testsupport::ScratchDirectory;
+using testsupport::readWholeFile;
 using testsupport::sameText;
 using testsupport::SystemCall;
 using testsupport::TracedRun;
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 struct Molecule {
     std::string name;
@@ -63,7 +55,7 @@ const FullRun& fullRun(const Molecule& molecule) {
     auto found = runs.find(molecule.name);
     if (found != runs.end()) return found->second;
     ScratchDirectory folder;
-    folder.write("FOR013", readFile(molecule.for013));
+    folder.write("FOR013", readWholeFile(molecule.for013));
     const ProcessResult run = testsupport::runGridorb(folder, {molecule.orbital});
     EXPECT_TRUE(run.exited && run.exitStatus == 0) << molecule.name << ": " << run.describe();
     FullRun full{run.standardOutput, folder.read("TARNEL.COR").value_or(""), folder.read("VELD.VTK").value_or("")};
@@ -144,7 +136,7 @@ TEST_P(EndToEndSignalAt, EndsWithStatusOneAndWholeRecords) {
     const SignalCase c = GetParam();
     const FullRun& full = fullRun(PERFLUOROHEXADECANE);
     ScratchDirectory folder;
-    folder.write("FOR013", readFile(PERFLUOROHEXADECANE.for013));
+    folder.write("FOR013", readWholeFile(PERFLUOROHEXADECANE.for013));
     placeEarlierFiles(folder);
 
     const TracedRun run = testsupport::runAndSignalAt(folder, {PERFLUOROHEXADECANE.orbital}, stopAt(c.window), c.signal);
@@ -199,7 +191,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(EndToEndFullDisk, VolumeFileOnAFullDiskLeavesTheCoordinatesComplete) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     ScratchDirectory folder;
-    folder.write("FOR013", readFile(WATER.for013));
+    folder.write("FOR013", readWholeFile(WATER.for013));
     fs::create_symlink("/dev/full", folder.path() / "VELD.VTK");
     const ProcessResult run = testsupport::runGridorb(folder, {WATER.orbital});
     EXPECT_TRUE(testsupport::endedAsFailure(run, true));
@@ -211,7 +203,7 @@ TEST(EndToEndFullDisk, VolumeFileOnAFullDiskLeavesTheCoordinatesComplete) {
 TEST(EndToEndFullDisk, CoordinateFileOnAFullDiskLeavesTheVolumeFileAlone) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     ScratchDirectory folder;
-    folder.write("FOR013", readFile(WATER.for013));
+    folder.write("FOR013", readWholeFile(WATER.for013));
     folder.write("VELD.VTK", EARLIER_VOLUME);
     fs::create_symlink("/dev/full", folder.path() / "TARNEL.COR");
     const ProcessResult run = testsupport::runGridorb(folder, {WATER.orbital});
@@ -222,7 +214,7 @@ TEST(EndToEndFullDisk, CoordinateFileOnAFullDiskLeavesTheVolumeFileAlone) {
 
 TEST(EndToEndUnwritableOutput, VolumeFileThatIsADirectory) {
     ScratchDirectory folder;
-    folder.write("FOR013", readFile(WATER.for013));
+    folder.write("FOR013", readWholeFile(WATER.for013));
     fs::create_directory(folder.path() / "VELD.VTK");  // opens for reading only, even for root
     const ProcessResult run = testsupport::runGridorb(folder, {WATER.orbital});
     EXPECT_TRUE(testsupport::endedAsFailure(run, true));
@@ -236,7 +228,7 @@ TEST(EndToEndUnwritableOutput, VolumeFileThatIsADirectory) {
 
 TEST(EndToEndUnwritableOutput, CoordinateFileLinkIntoAMissingFolder) {
     ScratchDirectory folder;
-    folder.write("FOR013", readFile(WATER.for013));
+    folder.write("FOR013", readWholeFile(WATER.for013));
     folder.write("VELD.VTK", EARLIER_VOLUME);
     fs::create_symlink(folder.path() / "missing-folder" / "TARNEL.COR", folder.path() / "TARNEL.COR");
     const ProcessResult run = testsupport::runGridorb(folder, {WATER.orbital});
@@ -327,10 +319,10 @@ TEST_P(EndToEndRunAfterRun, LeavesOnlyTheLastRunsBytes) {
     const RunPair pair = GetParam();
     const FullRun& expected = fullRun(*pair.second);
     ScratchDirectory folder;
-    folder.write("FOR013", readFile(pair.first->for013));
+    folder.write("FOR013", readWholeFile(pair.first->for013));
     const ProcessResult first = testsupport::runGridorb(folder, {pair.first->orbital});
     ASSERT_TRUE(first.exited && first.exitStatus == 0) << first.describe();
-    folder.write("FOR013", readFile(pair.second->for013));
+    folder.write("FOR013", readWholeFile(pair.second->for013));
     const ProcessResult second = testsupport::runGridorb(folder, {pair.second->orbital});
     ASSERT_TRUE(second.exited && second.exitStatus == 0) << second.describe();
     EXPECT_EQ(second.standardError, "");

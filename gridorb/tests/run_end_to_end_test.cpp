@@ -8,8 +8,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,14 +22,8 @@ using testsupport::AtomSpec;
 using testsupport::MoleculeSpec;
 using testsupport::ProcessResult;
 using testsupport::ScratchDirectory;
+using testsupport::readWholeFile;
 using testsupport::sameText;
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
@@ -103,7 +95,7 @@ TEST_P(RealWavefunction, ConsoleAndBothFilesMatchTheReferenceBytes) {
     const Example example = GetParam();
     const fs::path reference = fs::path(GRIDORB_TEST_DATA_DIR) / example.molecule;
     ScratchDirectory folder;
-    folder.write("FOR013", readFile(fs::path(GRIDORB_EXAMPLES_DIR) / example.molecule / "FOR013"));
+    folder.write("FOR013", readWholeFile(fs::path(GRIDORB_EXAMPLES_DIR) / example.molecule / "FOR013"));
     // Longer files of an earlier run: cut to this run's bytes.
     folder.write("TARNEL.COR", std::string(5000, 'x'));
     folder.write("VELD.VTK", std::string(3000000, 'y'));
@@ -111,16 +103,16 @@ TEST_P(RealWavefunction, ConsoleAndBothFilesMatchTheReferenceBytes) {
     const ProcessResult run = testsupport::runGridorb(folder, {example.orbital});
     ASSERT_TRUE(run.exited && run.exitStatus == 0) << run.describe() << "\n" << run.standardError;
     EXPECT_EQ(run.standardError, "");
-    EXPECT_TRUE(sameText(readFile(reference / "console.txt"), run.standardOutput));
-    EXPECT_TRUE(sameText(readFile(reference / "TARNEL.COR"), folder.read("TARNEL.COR").value_or("")));
-    EXPECT_TRUE(sameText(readFile(reference / "VELD.VTK"), folder.read("VELD.VTK").value_or("")));
-    EXPECT_EQ(folder.read("FOR013"), readFile(fs::path(GRIDORB_EXAMPLES_DIR) / example.molecule / "FOR013"));
+    EXPECT_TRUE(sameText(readWholeFile(reference / "console.txt"), run.standardOutput));
+    EXPECT_TRUE(sameText(readWholeFile(reference / "TARNEL.COR"), folder.read("TARNEL.COR").value_or("")));
+    EXPECT_TRUE(sameText(readWholeFile(reference / "VELD.VTK"), folder.read("VELD.VTK").value_or("")));
+    EXPECT_EQ(folder.read("FOR013"), readWholeFile(fs::path(GRIDORB_EXAMPLES_DIR) / example.molecule / "FOR013"));
 }
 
 TEST_P(RealWavefunction, VolumeFileHasItsLayoutAndConsistentBlocks) {
     const Example example = GetParam();
     ScratchDirectory folder;
-    folder.write("FOR013", readFile(fs::path(GRIDORB_EXAMPLES_DIR) / example.molecule / "FOR013"));
+    folder.write("FOR013", readWholeFile(fs::path(GRIDORB_EXAMPLES_DIR) / example.molecule / "FOR013"));
     const ProcessResult run = testsupport::runGridorb(folder, {example.orbital});
     ASSERT_TRUE(run.exited && run.exitStatus == 0) << run.describe();
 

@@ -53,6 +53,34 @@ std::vector<std::string> ScratchDirectory::fileNames() const {
     return names;
 }
 
+std::string readWholeFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+GridorbCommand::GridorbCommand(const ScratchDirectory& directory, const std::vector<std::string>& arguments)
+    : workingDirectory_(directory.path().string()), strings_{GRIDORB_BINARY} {
+    strings_.insert(strings_.end(), arguments.begin(), arguments.end());
+    for (std::string& s : strings_) argv_.push_back(s.data());
+    argv_.push_back(nullptr);
+}
+
+void GridorbCommand::enterRunEnvironment(int console, int standardError) const {
+    int devNull = ::open("/dev/null", O_RDONLY);
+    if (devNull < 0 || ::dup2(devNull, 0) < 0 || ::dup2(console, 1) < 0 || ::dup2(standardError, 2) < 0 ||
+        ::chdir(workingDirectory_.c_str()) != 0) {
+        ::_exit(127);
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    for (int s : {SIGINT, SIGTERM, SIGFPE, SIGABRT, SIGPIPE}) ::signal(s, SIG_DFL);
+}
+
+void GridorbCommand::execute() const { ::execv(argv_[0], argv_.data()); }
+
 std::string ProcessResult::describe() const {
     if (timedOut) return "timed out";
     if (exited) return "exit status " + std::to_string(exitStatus);
@@ -70,15 +98,7 @@ void closeIfOpen(int& fd) {
 
 ProcessResult runGridorb(const ScratchDirectory& directory, const std::vector<std::string>& arguments,
                          std::chrono::seconds timeout) {
-    // Everything the child needs is prepared before fork: after it, only
-    // async-signal-safe calls.
-    const std::string binary = GRIDORB_BINARY;
-    const std::string workingDirectory = directory.path().string();
-    std::vector<std::string> argvStrings{binary};
-    argvStrings.insert(argvStrings.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& s : argvStrings) argv.push_back(s.data());
-    argv.push_back(nullptr);
+    const GridorbCommand command(directory, arguments);
 
     int out[2];
     int err[2];
@@ -87,17 +107,8 @@ ProcessResult runGridorb(const ScratchDirectory& directory, const std::vector<st
     pid_t pid = ::fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
-        int devNull = ::open("/dev/null", O_RDONLY);
-        if (devNull < 0 || ::dup2(devNull, 0) < 0 || ::dup2(out[1], 1) < 0 || ::dup2(err[1], 2) < 0 ||
-            ::chdir(workingDirectory.c_str()) != 0) {
-            ::_exit(127);
-        }
-        // The test runner's own dispositions and mask must not leak into the run.
-        sigset_t none;
-        sigemptyset(&none);
-        ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        for (int s : {SIGINT, SIGTERM, SIGFPE, SIGABRT, SIGPIPE}) ::signal(s, SIG_DFL);
-        ::execv(binary.c_str(), argv.data());
+        command.enterRunEnvironment(out[1], err[1]);
+        command.execute();
         ::_exit(127);
     }
     ::close(out[1]);

@@ -46,6 +46,32 @@ struct ProcessResult {
     std::string describe() const;
 };
 
+// A file's whole content as bytes; empty when it cannot be read.
+std::string readWholeFile(const std::filesystem::path& path);
+
+// The gridorb command line, prepared before a fork: after it the child may
+// only make async-signal-safe calls, so nothing may be built there.
+class GridorbCommand {
+public:
+    GridorbCommand(const ScratchDirectory& directory, const std::vector<std::string>& arguments);
+    GridorbCommand(const GridorbCommand&) = delete;
+    GridorbCommand& operator=(const GridorbCommand&) = delete;
+
+    // In the forked child: standard input from /dev/null, the console and
+    // standard error onto these descriptors, the run's folder as working
+    // directory, and signal mask and dispositions as a fresh process has
+    // them (the test runner's must not leak into the run). Ends the child
+    // with status 127 when any of it fails.
+    void enterRunEnvironment(int console, int standardError) const;
+    // execv of gridorb; returns only on failure.
+    void execute() const;
+
+private:
+    std::string workingDirectory_;
+    std::vector<std::string> strings_;
+    std::vector<char*> argv_;
+};
+
 // Runs gridorb in `directory` with these arguments (argv[1] onwards; none at
 // all for a run without an argument). Standard input is /dev/null.
 ProcessResult runGridorb(const ScratchDirectory& directory, const std::vector<std::string>& arguments,

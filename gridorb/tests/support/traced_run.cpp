@@ -89,13 +89,7 @@ void drain(int console, int errors, std::string& consoleBytes, std::string& erro
 TracedRun runAndSignalAt(const ScratchDirectory& directory, const std::vector<std::string>& arguments,
                          const std::function<bool(const SystemCall&)>& stopHere, int signal) {
     TracedRun run;
-    const std::string binary = GRIDORB_BINARY;
-    const std::string workingDirectory = directory.path().string();
-    std::vector<std::string> argvStrings{binary};
-    argvStrings.insert(argvStrings.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& s : argvStrings) argv.push_back(s.data());
-    argv.push_back(nullptr);
+    const GridorbCommand command(directory, arguments);
 
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
@@ -116,17 +110,9 @@ TracedRun runAndSignalAt(const ScratchDirectory& directory, const std::vector<st
     const pid_t pid = ::fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
-        int devNull = ::open("/dev/null", O_RDONLY);
-        if (devNull < 0 || ::dup2(devNull, 0) < 0 || ::dup2(terminal, 1) < 0 || ::dup2(err[1], 2) < 0 ||
-            ::chdir(workingDirectory.c_str()) != 0) {
-            ::_exit(127);
-        }
-        sigset_t none;
-        sigemptyset(&none);
-        ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        for (int s : {SIGINT, SIGTERM, SIGFPE, SIGABRT, SIGPIPE}) ::signal(s, SIG_DFL);
+        command.enterRunEnvironment(terminal, err[1]);
         if (::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) ::_exit(125);
-        ::execv(binary.c_str(), argv.data());
+        command.execute();
         ::_exit(127);
     }
     ::close(terminal);
