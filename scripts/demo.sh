@@ -8,7 +8,9 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 mode="${1:-}"
 "$root/scripts/install-deps.sh" ${mode:+"$mode"}
 
-cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+# Configured exactly as the test command configures build/, so that the two
+# share one cache and neither forces a rebuild of the other.
+cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ >/dev/null
 cmake --build "$root/build" --target gridorb launcher
 
 work="$root/out/water"
