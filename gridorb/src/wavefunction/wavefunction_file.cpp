@@ -7,10 +7,13 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <optional>
+#include <span>
 #include <string>
 
 #include "units/fatal_report.h"
 #include "units/unit_table.h"
+#include "wavefunction/basis_ranges.h"
 
 namespace gridorb::wavefunction {
 namespace {
@@ -146,11 +149,12 @@ void readWavefunctionFile(MoleculeRecord& molecule, RawWavefunction& raw) {
         record.finish();
     }
     const auto n = static_cast<std::size_t>(atomCount);
+    // Two words per atom: its last and first basis function, when a
+    // calculation wrote them. Checked once the whole file has been read.
+    std::int32_t basisRanges[2 * MAX_ATOMS];
     {
-        // Two words per atom (its basis-function range); not used.
-        std::uint32_t words[2 * MAX_ATOMS];
         RecordRead record(WAVEFUNCTION_UNIT);
-        record.items(words, sizeof words[0], 2 * n);
+        record.items(basisRanges, sizeof basisRanges[0], 2 * n);
         record.finish();
     }
     {
@@ -173,6 +177,11 @@ void readWavefunctionFile(MoleculeRecord& molecule, RawWavefunction& raw) {
         record.items(raw.basisTransform.data(), sizeof(double), elements);
         record.finish();
     }
+
+    // After record 5, so that a damaged file is reported as such first.
+    const std::optional<BasisRangeMismatch> mismatch = findBasisRangeMismatch(
+        std::span(basisRanges, 2 * n), std::span(molecule.atomicNumbers.data(), n), orbitalCount);
+    if (mismatch) units::rejectInput(describeBasisRangeMismatch(*mismatch));
 }
 
 void completeMoleculeRecord(MoleculeRecord& molecule, const RawWavefunction& raw) {

@@ -6,7 +6,8 @@
 // little-endian length words.
 //   1: atomCount, orbitalCount, electronCount (int32); x of atoms 1..N,
 //      then y, then z (float64, Å)
-//   2: two 4-byte words per atom (read, not used)
+//   2: two int32 per atom, its last and first basis function (checked
+//      against gridorb's own numbering when they form a real numbering)
 //   3: s exponents, p exponents, third exponents (float64, N each; the third
 //      not used), atomic numbers (int32, N)
 //   4: orbital vectors, M*M float64, column-major
@@ -20,7 +21,9 @@ inline constexpr int WAVEFUNCTION_UNIT = 13;
 
 // Connects unit 13 to FOR013 (read only) and fills the counts, the atomic
 // numbers and the double-precision data. Any failure ends the run: counts
-// outside the supported limits are rejected as soon as record 1 names them.
+// outside the supported limits are rejected as soon as record 1 names them,
+// a basis gridorb does not number as the file does (d functions) once the
+// whole file has been read.
 void readWavefunctionFile(MoleculeRecord& molecule, RawWavefunction& raw);
 
 // Narrows the exponents and the coordinates to single precision (to nearest).
