@@ -12,8 +12,6 @@ namespace {
 constexpr std::uint8_t BACKGROUND = 0, POSITIVE = 1, NEGATIVE = 2, ELEMENT_BASE = 3;
 constexpr int MAX_ELEMENT = 118;
 
-constexpr std::array<float, 3> POSITIVE_COLOUR{0.86f, 0.12f, 0.10f};
-constexpr std::array<float, 3> NEGATIVE_COLOUR{0.12f, 0.28f, 0.90f};
 constexpr double BOND_RADIUS = 0.13;  // Å
 
 // Light: a headlight along the view plus ambient. With the light and the
@@ -278,8 +276,8 @@ struct Palette {
 Palette paletteFor(const RenderOptions& options) {
     Palette palette;
     for (std::size_t c = 0; c < 3; ++c) palette.colour[BACKGROUND][c] = options.background[c] / 255.0f;
-    palette.colour[POSITIVE] = POSITIVE_COLOUR;
-    palette.colour[NEGATIVE] = NEGATIVE_COLOUR;
+    palette.colour[POSITIVE] = POSITIVE_LOBE_COLOUR;
+    palette.colour[NEGATIVE] = NEGATIVE_LOBE_COLOUR;
     palette.specular[POSITIVE] = palette.specular[NEGATIVE] = LOBE_SPECULAR;
     for (int z = 0; z <= MAX_ELEMENT; ++z) {
         palette.colour[static_cast<std::size_t>(ELEMENT_BASE + z)] = elementColour(z);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -16,6 +17,10 @@ struct Image {
     int height = 0;
     std::vector<std::uint8_t> rgb;  // width * height * 3, rows top to bottom
 };
+
+// The lobes' colours (sRGB, 0..1), for a legend that matches the picture.
+inline constexpr std::array<float, 3> POSITIVE_LOBE_COLOUR{0.86f, 0.12f, 0.10f};
+inline constexpr std::array<float, 3> NEGATIVE_LOBE_COLOUR{0.12f, 0.28f, 0.90f};
 
 struct Scene {
     Mesh positive;  // drawn red
