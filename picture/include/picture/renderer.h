@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -17,6 +18,10 @@ struct Image {
     std::vector<std::uint8_t> rgb;  // width * height * 3, rows top to bottom
 };
 
+// The lobes' colours (sRGB, 0..1), for a legend that matches the picture.
+inline constexpr std::array<float, 3> POSITIVE_LOBE_COLOUR{0.86f, 0.12f, 0.10f};
+inline constexpr std::array<float, 3> NEGATIVE_LOBE_COLOUR{0.12f, 0.28f, 0.90f};
+
 struct Scene {
     Mesh positive;  // drawn red
     Mesh negative;  // drawn blue
@@ -32,6 +37,9 @@ struct RenderOptions {
     std::array<std::uint8_t, 3> background{255, 255, 255};
 };
 
+// The meshes are taken as closed and wound to face out, as extractIsosurface
+// makes them: triangles facing away from the viewer are not drawn. The view
+// is orthographic; each stick is drawn half in each of its atoms' colours.
 Image render(const Scene& scene, const Camera& camera, const RenderOptions& options);
 
 }  // namespace picture
