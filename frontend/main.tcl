@@ -180,9 +180,9 @@ proc ::gridorb::dFunctionsNote {header} {
 }
 
 proc ::gridorb::DFunctionsAdvice {elements} {
-    return "This wavefunction gives $elements d functions besides s and p, and\
-            gridorb evaluates s and p functions only, so it cannot draw this\
-            orbital. Run the calculation again with a method whose basis has no\
+    return "This wavefunction has d functions on $elements (besides s and p),\
+            but gridorb evaluates s and p functions only, so it cannot draw its\
+            orbitals. Run the calculation again with a method whose basis has no\
             d functions on these elements (MNDO, AM1, PM3 or RM1), or open\
             this molecule in a viewer that evaluates d functions."
 }

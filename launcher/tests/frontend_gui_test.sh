@@ -97,7 +97,7 @@ ok)
     esac
     case " $steps " in *" save "*)
         saved=$(sed -n 's/^saved \([0-9]*\) .*/\1/p' "$work/report")
-        [ "${saved:-0}" -gt 1000 ] && [ "$(head -c 8 "$work/folder/picture.png" | od -An -tx1 | tr -d ' ')" = 89504e470d0a1a0a ] ||
+        [ "${saved:-0}" -gt 1000 ] && [ "$(head -c 8 "$work/picture.png" | od -An -tx1 | tr -d ' ')" = 89504e470d0a1a0a ] ||
             fail "no PNG picture was saved"
         ;;
     esac
