@@ -172,7 +172,7 @@ int viewCommand(ClientData data, Tcl_Interp* interp, int objc, Tcl_Obj* const ob
             if (!readAxis(interp, objv[2], axis) || Tcl_GetDoubleFromObj(interp, objv[3], &d[0]) != TCL_OK) {
                 return TCL_ERROR;
             }
-            view.camera = picture::defaultCamera(view.scene.molecule, view.volume, axis, d[0] > 0 ? d[0] : 1.0);
+            gridorbview::standardView(view, axis, d[0] > 0 ? d[0] : 1.0);
             return TCL_OK;
         }
         case Rotate:

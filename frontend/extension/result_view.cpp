@@ -1,5 +1,6 @@
 #include "result_view.h"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -27,6 +28,22 @@ void setLevel(ResultView& view, float level) {
     view.level = level;
     view.scene.positive = picture::extractIsosurface(view.volume, level);
     view.scene.negative = picture::extractIsosurface(view.volume, -level);
+}
+
+void standardView(ResultView& view, picture::ViewAxis axis, double aspect) {
+    view.camera = picture::defaultCamera(view.scene.molecule, view.volume, axis, aspect);
+    const auto& r = view.camera.rotation;
+    const auto& c = view.camera.centre;
+    double halfHeight = 0;  // Å the lobes need above and below the centre
+    for (const picture::Mesh* mesh : {&view.scene.positive, &view.scene.negative}) {
+        for (const auto& p : mesh->positions) {
+            const double d[3] = {p[0] - c[0], p[1] - c[1], p[2] - c[2]};
+            const double x = r[0][0] * d[0] + r[0][1] * d[1] + r[0][2] * d[2];
+            const double y = r[1][0] * d[0] + r[1][1] * d[1] + r[1][2] * d[2];
+            halfHeight = std::max({halfHeight, std::fabs(y), std::fabs(x) / aspect});
+        }
+    }
+    view.camera.viewHeight = std::max(view.camera.viewHeight, 2 * halfHeight / 0.85);
 }
 
 std::vector<std::vector<int>> sliceRows(const picture::Volume& volume, const std::string& plane, int index) {

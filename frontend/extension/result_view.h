@@ -26,6 +26,11 @@ ResultView loadResult(const std::string& volumePath, const std::string& coordina
 // The lobes value = +level and value = -level.
 void setLevel(ResultView& view, float level);
 
+// The library's standard view along `axis`, widened where the lobes reach
+// beyond the molecule (a small molecule's orbital often does), so that
+// atoms and lobes fill at most about 85% of a picture of the given aspect.
+void standardView(ResultView& view, picture::ViewAxis axis, double aspect);
+
 // The signed values of one central-plane style slice ("xy", "xz" or "yz" at
 // plane `index` along the normal), as rows in display order: the first row is
 // the top of the picture (largest vertical coordinate), left to right along
