@@ -1000,6 +1000,10 @@ proc ::gui::build {} {
     .views add .views.slices -text "  Slices through the grid  "
     bind .views <<NotebookTabChanged>> ::gui::onTabChanged
 
+    # What the pictures lack, if anything, under both views.
+    ttk::label .note -style Note.TLabel -textvariable ::gui::viewNote -justify left
+    bind .note <Configure> {%W configure -wraplength [expr {max(%w - 10, 200)}]}
+
     # Result files and gridorb's summary, in one line each.
     set result [ttk::frame .result -padding {12 2 12 0}]
     ttk::label $result.filesLabel -text "Files:"
@@ -1033,7 +1037,8 @@ proc ::gui::build {} {
 
     grid .top -sticky ew
     grid .banner -sticky ew -padx 12 -pady 4
-    grid .views -sticky nsew -padx 12 -pady {2 2}
+    grid .views -sticky nsew -padx 12 -pady {2 0}
+    grid .note -sticky ew -padx 14
     grid .result -sticky ew
     grid .logBar -sticky ew -pady {2 6}
     grid columnconfigure . 0 -weight 1
@@ -1088,11 +1093,7 @@ proc ::gui::build3dView {three} {
     grid $buttons -sticky w -pady {2 12}
     grid $side.save -sticky ew -pady {0 12}
     grid $side.help -sticky w
-    ttk::label $three.note -style Note.TLabel -textvariable ::gui::viewNote \
-        -wraplength 700 -justify left
-    bind $three.note <Configure> {%W configure -wraplength [expr {max(%w - 10, 200)}]}
     grid $canvas $side -sticky nsew
-    grid $three.note - -sticky ew -pady {4 0}
     grid configure $side -sticky n
     grid columnconfigure $three 0 -weight 1
     grid rowconfigure $three 0 -weight 1
@@ -1155,7 +1156,7 @@ proc ::gui::log {text {tag ""}} {
 
 proc ::gui::showLog {visible} {
     if {$visible} {
-        grid .log -row 5 -column 0 -sticky nsew -pady {0 10}
+        grid .log -row 6 -column 0 -sticky nsew -pady {0 10}
         set ::gui::logToggleText "\u25be gridorb output"
     } else {
         grid remove .log

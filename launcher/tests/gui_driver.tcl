@@ -9,6 +9,7 @@
 #   level            move the isovalue slider
 #   save             save the picture as picture.png
 #   slices           show the slices tab
+#   reopen           open the folder again, as "Choose folder..." does
 #   shot:NAME[:both] screenshot NAME.png of the window; ":both" asks the
 #                    test to check it for shaded red and blue
 #   speed            time press-to-picture and frames of the render call
@@ -85,7 +86,12 @@ foreach step [split $::env(GUI_TEST_STEPS)] {
     lassign [split $step :] what name extra
     switch -- $what {
         compute {
-            note "computed_ms [compute]"
+            note "computed_ms [compute] $::gui::shown"
+        }
+        reopen {
+            ::gui::openFolder
+            update
+            note "reopened $::gui::shown"
         }
         view {
             .views.three.side.buttons.$name invoke
@@ -147,7 +153,7 @@ foreach step [split $::env(GUI_TEST_STEPS)] {
 
 set chan [open $report.part w]
 puts $chan "pid [pid]"
-puts $chan "status [expr {$::gui::state(kind) eq "ok" ? "ok" : "failed"}]"
+puts $chan "status [expr {$::gui::state(kind) eq "error" ? "failed" : "ok"}]"
 puts $chan "banner $::gui::state(banner)"
 puts $chan "viewnote [string map {\n " / "} $::gui::viewNote]"
 puts $chan "shown $::gui::shown"
