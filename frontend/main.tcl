@@ -937,6 +937,7 @@ namespace eval ::gui {
     array set redraw {fast "" still ""}
     variable run                  ;# the gridorb run in progress
     array set run {chan "" output {} stopped 0}
+    variable pendingLog {}        ;# lines and tags not yet in the log
     variable state                ;# the banner's kind and text
     array set state {kind idle banner ""}
 }
@@ -1147,11 +1148,24 @@ proc ::gui::banner {kind text} {
     .banner configure -style Banner$kind.TLabel
 }
 
+# Lines go into the log together, a twentieth of a second after the first:
+# one insertion per line would cost more than the whole run of gridorb, and
+# the picture is drawn before the log.
 proc ::gui::log {text {tag ""}} {
+    variable pendingLog
+    if {![llength $pendingLog]} {
+        after 50 ::gui::FlushLog
+    }
+    lappend pendingLog "$text\n" $tag
+}
+
+proc ::gui::FlushLog {} {
+    variable pendingLog
     .log.text configure -state normal
-    .log.text insert end "$text\n" $tag
+    .log.text insert end {*}$pendingLog
     .log.text see end
     .log.text configure -state disabled
+    set pendingLog {}
 }
 
 proc ::gui::showLog {visible} {
