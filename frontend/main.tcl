@@ -164,19 +164,31 @@ proc ::gridorb::limitsNote {header} {
     return ""
 }
 
-# A sentence for the user when some atom carries d functions (record 2 gives
-# it more than the 1 or 4 functions gridorb evaluates), else "".
+# A sentence for the user when record 2 numbers some atom's basis functions
+# otherwise than gridorb does (1 for H and He, 4 for heavier atoms): mostly
+# d functions, which gridorb refuses; else "".
 proc ::gridorb::dFunctionsNote {header} {
-    set atoms {}
+    set withD {}
+    set other ""
+    set atom 0
     foreach count [dict get $header basisCounts] z [dict get $header atomicNumbers] {
-        if {$count != ($z <= 2 ? 1 : 4)} {
-            lappend atoms [elementSymbol $z]
+        incr atom
+        set expected [expr {$z <= 2 ? 1 : 4}]
+        if {$count > 4 && $expected == 4} {
+            lappend withD [elementSymbol $z]
+        } elseif {$count != $expected && $other eq ""} {
+            set other "atom $atom ([elementSymbol $z]) $count basis functions where\
+                gridorb expects $expected"
         }
     }
-    if {![llength $atoms]} {
-        return ""
+    if {[llength $withD]} {
+        return [DFunctionsAdvice [join [lsort -unique $withD] ", "]]
     }
-    return [DFunctionsAdvice [join [lsort -unique $atoms] ", "]]
+    if {$other ne ""} {
+        return "This wavefunction gives $other, so gridorb cannot draw its\
+                orbitals. Run the calculation again with MNDO, AM1, PM3 or RM1."
+    }
+    return ""
 }
 
 proc ::gridorb::DFunctionsAdvice {elements} {
@@ -658,8 +670,11 @@ proc ::gridorb::describeOutcome {status report {stoppedByUser 0}} {
                 set headline "The computation was stopped, as you asked. $again"
             } elseif {$code == 1} {
                 set headline "gridorb was interrupted before it finished. $again"
-            } elseif {$code == 2 && [regexp {atom \d+ \(Z = (\d+)\) has \d+ basis functions} $first -> z]} {
+            } elseif {$code == 2 && [regexp {\(Z = (\d+)\).*evaluates s and p functions only} $first -> z]} {
                 set headline [DFunctionsAdvice [elementSymbol $z]]
+            } elseif {$code == 2 && [regexp {basis functions?\M} $first]} {
+                set headline "gridorb refused this input: [regsub {^gridorb: } $first ""].\
+                    Run the calculation again with MNDO, AM1, PM3 or RM1."
             } elseif {$code == 2} {
                 set headline "gridorb refused this input"
                 if {$first ne ""} {
@@ -1231,7 +1246,7 @@ proc ::gui::openFolder {} {
     clearResult
     set header {}
     set ::gui::formula "No molecule"
-    set ::gui::counts "\u2014"
+    set ::gui::counts ""
     set ::gui::orbitalLabel ""
     set ::gui::viewNote $extensionProblem
     .top.orbital configure -values {}
