@@ -1041,7 +1041,7 @@ proc ::gui::build {} {
         -textvariable ::gui::logToggleText
     pack $logBar.toggle -side left
     set log [ttk::frame .log -padding {12 0 12 0}]
-    text $log.text -height 7 -width 100 -wrap none -font TkFixedFont \
+    text $log.text -height 5 -width 100 -wrap none -font TkFixedFont \
         -background #fbfbfb -relief flat -state disabled \
         -yscrollcommand [list $log.scroll set]
     ttk::scrollbar $log.scroll -command [list $log.text yview]
@@ -1104,10 +1104,10 @@ proc ::gui::build3dView {three} {
         "Drag to turn the molecule.\nShift-drag to move it.\nWheel to zoom."
     grid $side.levelTitle -sticky w
     grid $side.level -sticky ew -pady {4 0}
-    grid $side.levelValue -sticky w -pady {0 12}
+    grid $side.levelValue -sticky w -pady {0 8}
     grid $side.viewTitle -sticky w
-    grid $buttons -sticky w -pady {2 12}
-    grid $side.save -sticky ew -pady {0 12}
+    grid $buttons -sticky w -pady {2 8}
+    grid $side.save -sticky ew -pady {0 8}
     grid $side.help -sticky w
     grid $canvas $side -sticky nsew
     grid configure $side -sticky n
@@ -1519,7 +1519,6 @@ proc ::gui::drawSlices {} {
 # ---- the 3D view
 
 proc ::gui::Aspect {} {
-    set canvas .views.three.canvas
     lassign [PictureSize] width height
     expr {double($width) / $height}
 }
