@@ -159,7 +159,8 @@ proc ::gridorb::limitsNote {header} {
     if {$atoms > $maxAtoms || $orbitals > $maxOrbitals} {
         return "gridorb handles at most $maxAtoms atoms and $maxOrbitals\
                 orbitals; this molecule has $atoms atoms and $orbitals\
-                orbitals, so gridorb will refuse it."
+                orbitals, so gridorb will refuse it. Choose the folder of a\
+                smaller molecule."
     }
     return ""
 }

@@ -1,5 +1,6 @@
 // The Tcl commands of the front end's picture: `gridorbview::open NAME VELD
-// TARNEL` makes the command NAME for one result (replacing an earlier one), whose subcommands set the level, move the
+// TARNEL` makes the command NAME for one result (replacing an earlier one;
+// `rename NAME ""` frees it), whose subcommands set the level, move the
 // camera, render into a Tk photo image, save a PNG file and hand out the
 // slices. Loaded into wish with `load gridorbview.so`; in a tclsh without Tk
 // everything but `render` works.
@@ -133,12 +134,12 @@ int viewCommand(ClientData data, Tcl_Interp* interp, int objc, Tcl_Obj* const ob
     auto& result = *static_cast<Result*>(data);
     auto& view = result.view;
     static const char* const subcommands[] = {"info", "level", "view", "rotate", "zoom", "pan",
-                                              "render", "save", "slice", "destroy", nullptr};
-    enum { Info, Level, View, Rotate, Zoom, Pan, Render, Save, Slice, Destroy };
-    static const int argumentCounts[] = {0, 1, 2, 6, 1, 3, 4, 3, 2, 0};
+                                              "render", "save", "slice", nullptr};
+    enum { Info, Level, View, Rotate, Zoom, Pan, Render, Save, Slice };
+    static const int argumentCounts[] = {0, 1, 2, 6, 1, 3, 4, 3, 2};
     static const char* const usages[] = {"", "level", "face-on|x|y|z aspect", "x0 y0 x1 y1 width height",
                                          "factor", "dx dy height", "photo width height supersample",
-                                         "path width height", "xy|xz|yz index", ""};
+                                         "path width height", "xy|xz|yz index"};
     int which = 0;
     if (objc < 2) {
         Tcl_WrongNumArgs(interp, 1, objv, "subcommand ?arg ...?");
@@ -226,9 +227,6 @@ int viewCommand(ClientData data, Tcl_Interp* interp, int objc, Tcl_Obj* const ob
         }
         case Slice:
             return sliceCommand(interp, view, objv[2], objv[3]);
-        case Destroy:
-            Tcl_DeleteCommand(interp, Tcl_GetString(objv[0]));
-            return TCL_OK;
         }
     } catch (const std::exception& error) {
         return fail(interp, error.what());
