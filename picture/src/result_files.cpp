@@ -80,7 +80,7 @@ void readBlock(LineReader& lines, std::string_view name, std::vector<int>& value
     for (std::size_t first = 0; first < count; first += 4) {
         const std::size_t onLine = count - first < 4 ? count - first : 4;
         const std::string& expected = first + 4 < count ? full : last;
-        const std::string_view line = lines.next(expected);
+        const std::string_view line = lines.next(expected, onLine * 5);
         if (line.size() != onLine * 5) lines.fail(expected, line);
         for (std::size_t k = 0; k < onLine; ++k) {
             if (!parseField(line.data() + 5 * k, values[first + k])) lines.fail(expected, line);
