@@ -196,7 +196,7 @@ proc ::gridorb::DFunctionsAdvice {elements} {
     return "This wavefunction has d functions on $elements (besides s and p),\
             but gridorb evaluates s and p functions only, so it cannot draw its\
             orbitals. Run the calculation again with a method whose basis has no\
-            d functions on these elements (MNDO, AM1, PM3 or RM1), or open\
+            d functions on $elements (MNDO, AM1, PM3 or RM1), or open\
             this molecule in a viewer that evaluates d functions."
 }
 
