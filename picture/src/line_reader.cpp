@@ -65,6 +65,13 @@ std::string_view LineReader::next(std::string_view expected) {
     return line.substr(0, line.size() - 1);
 }
 
+void LineReader::expectEnd(std::string_view expected) {
+    if (atEnd()) return;
+    ++lineNumber_;
+    const std::size_t newline = text_.find_first_of("\r\n", position_);
+    fail(expected, std::string_view(text_).substr(position_, newline == std::string::npos ? std::string::npos : newline - position_));
+}
+
 void LineReader::fail(std::string_view expected, std::string_view found) const {
     failAtLine(lineNumber_, expected, found);
 }

@@ -30,6 +30,8 @@ public:
         return next(expected);
     }
     bool atEnd() const { return position_ == text_.size(); }
+    // Refuses whatever follows the last expected line.
+    void expectEnd(std::string_view expected);
     int lineNumber() const { return lineNumber_; }  // of the line last returned
 
     [[noreturn]] void fail(std::string_view expected, std::string_view found) const;

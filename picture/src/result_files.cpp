@@ -112,7 +112,7 @@ Volume readVolumeFile(const std::string& path, double peak) {
     readBlock(lines, "NEG", negative);
     const int wholeStart = lines.lineNumber() + 3;
     readBlock(lines, "TOT", whole);
-    if (!lines.atEnd()) lines.fail("the end of the file after the TOT block", lines.next("the end of the file"));
+    lines.expectEnd("the end of the file after the TOT block");
 
     // gridorb splits each value into one of the two lobes; TOT is its magnitude.
     for (std::size_t i = 0; i < count; ++i) {
@@ -161,7 +161,7 @@ Molecule readCoordinateFile(const std::string& path) {
         }
         molecule.atoms.push_back(atom);
     }
-    if (!lines.atEnd()) lines.fail("the end of the file", lines.next("the end of the file"));
+    lines.expectEnd("the end of the file after the closing line");
     return molecule;
 }
 
