@@ -1,8 +1,10 @@
 # main.tcl - the graphical front end of gridorb.
 #
 # Shows the molecule of the FOR013 in the working folder, runs gridorb on the
-# orbital the user picks, and draws the result (VELD.VTK and TARNEL.COR) as
-# three central slices through the grid.
+# orbital the user picks, and draws the result (VELD.VTK and TARNEL.COR): a
+# rotatable picture of the orbital's two lobes with the atoms and bonds,
+# drawn by the picture extension (gridorbview), and three slices through the
+# grid as a second view.
 #
 # The file has two halves. The first defines the logic in namespace ::gridorb
 # and needs only Tcl, so tests can source it with tclsh. The second builds the
@@ -13,9 +15,6 @@
 #                              PREFIX/share/gridorb/main.tcl, even through a
 #                              link, PREFIX/bin/gridorb; else the one beside
 #                              this script; else the one on PATH)
-#   GRIDORB_FRONTEND_AUTOTEST  a report file: compute the HOMO unattended,
-#                              write what the window shows there, then wait
-#                              for "<report>.done" to appear and exit.
 
 package require Tcl 8.6
 
@@ -35,50 +34,90 @@ namespace eval ::gridorb {
 
 # ---------------------------------------------------------------- FOR013 ---
 
+# What to do about a FOR013 that is cut short or damaged.
+set ::gridorb::fixWavefunction "Copy FOR013 again from the calculation's folder, or run the calculation again."
+
 # Reads one framed record: 4-byte length, data, 4-byte trailer (not checked,
 # and allowed to be missing at the very end, as gridorb allows it).
 proc ::gridorb::ReadRecord {chan fileSize number minimum what} {
+    variable fixWavefunction
     set head [read $chan 4]
     if {[string length $head] < 4} {
-        error "FOR013 is incomplete: it ends before record $number ($what)."
+        error "FOR013 is incomplete: it ends before record $number ($what).\
+               $fixWavefunction"
     }
     binary scan $head i length
-    if {$length < $minimum || [tell $chan] + $length > $fileSize} {
-        error "FOR013 is damaged: record $number ($what) should hold at least\
-               $minimum bytes, but its length word says $length and\
-               [expr {$fileSize - [tell $chan]}] bytes are left in the file."
+    set left [expr {$fileSize - [tell $chan]}]
+    if {$length < $minimum} {
+        error "FOR013 is damaged: record $number ($what) holds $length bytes,\
+               but $minimum are needed. $fixWavefunction"
+    }
+    if {$length > $left} {
+        error "FOR013 is incomplete: record $number ($what) is $length bytes\
+               long, but the file ends $left bytes into it. $fixWavefunction"
     }
     set data [read $chan $length]
     read $chan 4
     return $data
 }
 
+# Record 2 gives each atom's last and first basis function. When they form
+# the ranges of a real file (1 up to the orbital count, without gaps) they
+# are returned as the number of functions per atom, else {} (such words are
+# left unused, as gridorb leaves them).
+proc ::gridorb::BasisCounts {words atoms orbitals} {
+    set counts {}
+    set next 1
+    foreach {last first} $words {
+        if {$first != $next || $last < $first} {
+            return {}
+        }
+        lappend counts [expr {$last - $first + 1}]
+        set next [expr {$last + 1}]
+    }
+    if {[llength $counts] != $atoms || $next != $orbitals + 1} {
+        return {}
+    }
+    return $counts
+}
+
 # Returns a dict: atoms, orbitals, electrons, atomicNumbers, coordinates
-# (a list of {x y z} in Angstrom). Every structural fault of the file is an
+# (a list of {x y z} in Angstrom), basisCounts (functions per atom from
+# record 2, or {} where record 2 holds no ranges). Every structural fault of the file is an
 # error whose message can be shown to the user as it is.
 proc ::gridorb::readWavefunctionHeader {path} {
+    variable fixWavefunction
     if {![file exists $path]} {
-        error "There is no FOR013 in this folder."
+        error "There is no FOR013 in this folder. Choose a folder that holds\
+               the wavefunction file of your molecule."
+    }
+    if {[file isdirectory $path]} {
+        error "FOR013 in this folder is a folder, not a wavefunction file.\
+               Choose the folder of your calculation, or put its FOR013 here."
     }
     if {[catch {open $path rb} chan]} {
-        error "FOR013 cannot be read: [ReasonOf $chan]"
+        error "FOR013 cannot be read: [ReasonOf $chan]. Check that the file\
+               may be read (ls -l FOR013), or choose another folder."
     }
     try {
         set size [file size $path]
         if {$size < 16} {
-            error "FOR013 is too short to be a wavefunction file ($size bytes)."
+            error "FOR013 is too short to be a wavefunction file ($size bytes).\
+                   $fixWavefunction"
         }
         set record [ReadRecord $chan $size 1 12 "the atom and orbital counts"]
         binary scan $record iii atoms orbitals electrons
         # Counts far beyond any molecule mean this is not a wavefunction file.
-        if {$atoms < 1 || $orbitals < 1 || $electrons < 0
+        if {$atoms < 0 || $orbitals < 1 || $electrons < 0
                 || $atoms > 100000 || $orbitals > 100000} {
             error "FOR013 does not look like a wavefunction file: it gives\
-                   $atoms atoms, $orbitals orbitals and $electrons electrons."
+                   $atoms atoms, $orbitals orbitals and $electrons electrons.\
+                   Choose the folder of a semiempirical calculation that wrote\
+                   its wavefunction."
         }
         if {[string length $record] < 12 + 24 * $atoms} {
             error "FOR013 is damaged: record 1 is too short for the coordinates\
-                   of $atoms atoms."
+                   of $atoms atoms. $fixWavefunction"
         }
         binary scan $record @12q[expr {3 * $atoms}] flat
         set coordinates {}
@@ -87,7 +126,9 @@ proc ::gridorb::readWavefunctionHeader {path} {
                 [lindex $flat [expr {$atoms + $i}]] \
                 [lindex $flat [expr {2 * $atoms + $i}]]]
         }
-        ReadRecord $chan $size 2 [expr {8 * $atoms}] "per-atom words"
+        set record [ReadRecord $chan $size 2 [expr {8 * $atoms}] "basis function ranges"]
+        binary scan $record i[expr {2 * $atoms}] words
+        set basisCounts [BasisCounts $words $atoms $orbitals]
         set record [ReadRecord $chan $size 3 [expr {28 * $atoms}] \
             "exponents and atomic numbers"]
         binary scan $record @[expr {24 * $atoms}]i$atoms atomicNumbers
@@ -98,7 +139,7 @@ proc ::gridorb::readWavefunctionHeader {path} {
         close $chan
     }
     dict create atoms $atoms orbitals $orbitals electrons $electrons \
-        atomicNumbers $atomicNumbers coordinates $coordinates
+        atomicNumbers $atomicNumbers coordinates $coordinates basisCounts $basisCounts
 }
 
 proc ::gridorb::ReasonOf {message} {
@@ -118,9 +159,59 @@ proc ::gridorb::limitsNote {header} {
     if {$atoms > $maxAtoms || $orbitals > $maxOrbitals} {
         return "gridorb handles at most $maxAtoms atoms and $maxOrbitals\
                 orbitals; this molecule has $atoms atoms and $orbitals\
-                orbitals, so gridorb will refuse it."
+                orbitals, so gridorb will refuse it. Choose the folder of a\
+                smaller molecule."
     }
     return ""
+}
+
+# A sentence for the user when record 2 numbers some atom's basis functions
+# otherwise than gridorb does (1 for H and He, 4 for heavier atoms): mostly
+# d functions, which gridorb refuses; else "".
+proc ::gridorb::dFunctionsNote {header} {
+    set withD {}
+    set other ""
+    set atom 0
+    foreach count [dict get $header basisCounts] z [dict get $header atomicNumbers] {
+        incr atom
+        set expected [expr {$z <= 2 ? 1 : 4}]
+        if {$count > 4 && $expected == 4} {
+            lappend withD [elementSymbol $z]
+        } elseif {$count != $expected && $other eq ""} {
+            set other "atom $atom ([elementSymbol $z]) $count basis functions where\
+                gridorb expects $expected"
+        }
+    }
+    if {[llength $withD]} {
+        return [DFunctionsAdvice [join [lsort -unique $withD] ", "]]
+    }
+    if {$other ne ""} {
+        return "This wavefunction gives $other, so gridorb cannot draw its\
+                orbitals. Run the calculation again with MNDO, AM1, PM3 or RM1."
+    }
+    return ""
+}
+
+proc ::gridorb::DFunctionsAdvice {elements} {
+    return "This wavefunction has d functions on $elements (besides s and p),\
+            but gridorb evaluates s and p functions only, so it cannot draw its\
+            orbitals. Run the calculation again with a method whose basis has no\
+            d functions on $elements (MNDO, AM1, PM3 or RM1), or open\
+            this molecule in a viewer that evaluates d functions."
+}
+
+# A note for under the picture when the molecule holds atoms beyond argon,
+# whose own functions gridorb does not evaluate, else "".
+proc ::gridorb::heavyAtomsNote {atomicNumbers} {
+    set heavy [lsort -unique [lmap z $atomicNumbers {
+        if {$z > 18} {elementSymbol $z} else continue
+    }]]
+    if {![llength $heavy]} {
+        return ""
+    }
+    return "Note: gridorb does not evaluate the own functions of atoms beyond\
+            argon ([join $heavy ", "]), so their contributions are missing\
+            from this picture."
 }
 
 proc ::gridorb::elementSymbol {z} {
@@ -235,7 +326,9 @@ proc ::gridorb::readAtomFile {path} {
 
 # -------------------------------------------------------------- VELD.VTK ---
 
-# Parses a legacy VTK structured-points file as gridorb writes it. Returns a
+# The reader used when the picture extension cannot be loaded, so that the
+# slices still work. Parses a legacy VTK structured-points file as gridorb
+# writes it. Returns a
 # dict: dimensions {nx ny nz}, origin {x y z}, spacing {dx dy dz} (Angstrom),
 # count, and blocks: a dict from scalar name (POS, NEG, TOT) to a flat list
 # of integers with x varying fastest.
@@ -305,13 +398,26 @@ proc ::gridorb::parseVolumeText {text} {
     return $result
 }
 
-proc ::gridorb::readVolumeFile {path} {
+proc ::gridorb::readVolumeText {path} {
     if {[catch {open $path r} chan]} {
         error "VELD.VTK cannot be read: [ReasonOf $chan]"
     }
     set text [read $chan]
     close $chan
     parseVolumeText $text
+}
+
+# The volume as the window uses it: with the picture extension, a dict of
+# dimensions, origin, spacing and result (the extension's command NAME for
+# the loaded result); without it, what readVolumeText gives.
+proc ::gridorb::readResult {name withExtension} {
+    if {!$withExtension} {
+        return [readVolumeText VELD.VTK]
+    }
+    set result [::gridorbview::open $name VELD.VTK TARNEL.COR]
+    set info [$result info]
+    dict create dimensions [dict get $info dimensions] origin [dict get $info origin] \
+        spacing [dict get $info spacing] result $result
 }
 
 # The number of planes along the normal of a view.
@@ -359,7 +465,11 @@ proc ::gridorb::sliceRows {block dimensions view index} {
 }
 
 # The orbital's sign restored from its two lobes: POS minus NEG, -256..256.
+# A volume read by the picture extension hands out its own slices.
 proc ::gridorb::signedSlice {volume view index} {
+    if {[dict exists $volume result]} {
+        return [[dict get $volume result] slice $view $index]
+    }
     set dimensions [dict get $volume dimensions]
     set pos [sliceRows [dict get $volume blocks POS] $dimensions $view $index]
     set neg [sliceRows [dict get $volume blocks NEG] $dimensions $view $index]
@@ -494,6 +604,34 @@ proc ::gridorb::parseSummary {lines} {
     return $summary
 }
 
+# The larger magnitude of the run's minimum and maximum (gridorb's summary
+# line), which the file's 256 stands for; 0 when the summary lacks it.
+proc ::gridorb::peakOf {summary} {
+    if {![dict exists $summary minimum]} {
+        return 0.0
+    }
+    expr {max(abs([dict get $summary minimum]), abs([dict get $summary maximum]))}
+}
+
+# The isovalue a picture opens with, in atomic units: 0.05, or a quarter of
+# the peak where 0.05 is more than half of it (a weak orbital would show
+# next to nothing).
+proc ::gridorb::defaultLevel {peak} {
+    expr {0.05 > $peak / 2.0 ? $peak / 4.0 : 0.05}
+}
+
+# The level slider runs from 0 to 1 over levels from 1/200 to 9/10 of the
+# peak on a logarithmic scale, so small isovalues get as much room as large.
+proc ::gridorb::levelAt {position peak} {
+    set low [expr {$peak / 200.0}]
+    expr {$low * (0.9 * $peak / $low) ** min(max($position, 0.0), 1.0)}
+}
+
+proc ::gridorb::levelPosition {level peak} {
+    set low [expr {$peak / 200.0}]
+    expr {min(max(log($level / $low) / log(0.9 * $peak / $low), 0.0), 1.0)}
+}
+
 # gridorb's progress line for an atom: returns the atom number or 0.
 proc ::gridorb::progressAtom {line} {
     if {[regexp {PROCESSING ATOM NUMBER\s+(\d+)} $line -> number]} {
@@ -514,11 +652,13 @@ proc ::gridorb::statusText {status} {
 
 # Explains in words how a run of gridorb ended. status is the -errorcode of
 # closing its pipe (NONE for a clean exit), report its standard error.
-# Returns a dict: ok (1 or 0), headline (one sentence), detail (more text,
-# may be empty).
+# Returns a dict: ok (1 or 0), headline (what happened and what to do next),
+# detail (more text, may be empty). Files named in gridorb's report are
+# looked at in the current folder, the one gridorb ran in.
 proc ::gridorb::describeOutcome {status report {stoppedByUser 0}} {
     set report [string trim [string map {\r ""} $report]]
     set lines [split $report \n]
+    set again "Press \u201cCompute orbital\u201d to run it again."
     switch -- [lindex $status 0] {
         NONE {
             return [dict create ok 1 headline "gridorb finished." \
@@ -526,18 +666,31 @@ proc ::gridorb::describeOutcome {status report {stoppedByUser 0}} {
         }
         CHILDSTATUS {
             set code [lindex $status 2]
+            set first [string trim [lindex $lines 0]]
             if {$code == 1 && $stoppedByUser} {
-                set headline "The computation was stopped, as you asked."
+                set headline "The computation was stopped, as you asked. $again"
             } elseif {$code == 1} {
-                set headline "gridorb was interrupted before it finished."
+                set headline "gridorb was interrupted before it finished. $again"
+            } elseif {$code == 2 && [regexp {\(Z = (\d+)\).*evaluates s and p functions only} $first -> z]} {
+                set headline [DFunctionsAdvice [elementSymbol $z]]
+            } elseif {$code == 2 && [regexp {basis functions?\M} $first]} {
+                set headline "gridorb refused this input: [regsub {^gridorb: } $first ""].\
+                    Run the calculation again with MNDO, AM1, PM3 or RM1."
             } elseif {$code == 2} {
                 set headline "gridorb refused this input"
-                if {$report ne ""} {
-                    append headline ": " [lindex $lines 0]
+                if {$first ne ""} {
+                    append headline ": " [regsub {^gridorb: } $first ""]
                 }
-                set headline [string trimright $headline .].
+                set headline "[string trimright $headline .]. "
+                if {[regexp {orbital} $first] && ![regexp {orbitals;} $first]} {
+                    append headline "Pick an orbital from the list."
+                } else {
+                    append headline "gridorb handles molecules of up to 50 atoms and\
+                        200 orbitals; choose the folder of a smaller one."
+                }
             } else {
-                set headline "gridorb ended with exit status $code."
+                set headline "gridorb ended with exit status $code. Its output is\
+                    in the log below; check it, then compute again."
             }
             return [dict create ok 0 headline $headline detail $report]
         }
@@ -546,13 +699,16 @@ proc ::gridorb::describeOutcome {status report {stoppedByUser 0}} {
             if {$signal eq "SIGABRT"} {
                 set headline [ExplainFatalReport $lines]
             } elseif {$signal eq "SIGFPE"} {
-                set headline "gridorb stopped on a floating-point error."
+                set headline "gridorb stopped on a floating-point error. The\
+                    wavefunction may hold values that are not numbers; run the\
+                    calculation again."
             } elseif {$signal in {SIGKILL SIGTERM SIGINT} && $stoppedByUser} {
-                set headline "The computation was stopped, as you asked."
+                set headline "The computation was stopped, as you asked. $again"
             } elseif {$signal in {SIGKILL SIGTERM SIGINT}} {
-                set headline "gridorb was killed ($signal) before it finished."
+                set headline "gridorb was killed ($signal) before it finished. $again"
             } else {
-                set headline "gridorb crashed ([lindex $status 3], $signal)."
+                set headline "gridorb crashed ([lindex $status 3], $signal). Please\
+                    report it together with this folder's FOR013."
             }
             set detail $report
             if {$detail ne ""} {
@@ -562,7 +718,9 @@ proc ::gridorb::describeOutcome {status report {stoppedByUser 0}} {
         }
         default {
             return [dict create ok 0 \
-                headline "gridorb could not be run: [lindex $status end]" detail $report]
+                headline "gridorb could not be run: [lindex $status end]. Check\
+                    that the program named by GRIDORB, or the installed gridorb,\
+                    can be started." detail $report]
         }
     }
 }
@@ -570,6 +728,7 @@ proc ::gridorb::describeOutcome {status report {stoppedByUser 0}} {
 # gridorb's fatal report: "context: reason", then "apparent state: unit N
 # named NAME" (or "internal I/O"), perhaps "last format: ...", then "lately ...".
 proc ::gridorb::ExplainFatalReport {lines} {
+    variable fixWavefunction
     set first [string trim [lindex $lines 0]]
     set context ""
     set reason $first
@@ -586,29 +745,44 @@ proc ::gridorb::ExplainFatalReport {lines} {
     }
     set reasonText [string tolower [string index $reason 0]][string range $reason 1 end]
     if {$first eq ""} {
-        return "gridorb stopped abnormally without a report."
+        return "gridorb stopped abnormally without a report. Compute again; if it\
+                happens again, please report it with this folder's FOR013."
     }
     if {$file eq "FOR013"} {
+        if {[file isdirectory FOR013]} {
+            return "FOR013 in this folder is a folder, not a wavefunction file.\
+                    Choose the folder of your calculation, or put its FOR013 here."
+        }
         if {$context eq "open"} {
-            return "gridorb could not open FOR013: $reasonText."
+            return "gridorb could not open FOR013: $reasonText. Check that FOR013\
+                    is in this folder and may be read."
         }
         if {$reason in {"end of file" "off end of record"}} {
             return "gridorb could not read FOR013: the file ends too early or a\
-                    record is too short, so it is incomplete or damaged."
+                    record is too short, so it is incomplete or damaged.\
+                    $fixWavefunction"
         }
-        return "gridorb could not read FOR013: $reasonText."
+        return "gridorb could not read FOR013: $reasonText. $fixWavefunction"
     }
     if {$file eq "INTERNAL"} {
-        return "gridorb did not understand the orbital number it was given ($reasonText)."
+        return "gridorb did not understand the orbital number it was given\
+                ($reasonText). Pick an orbital from the list."
     }
     if {$file ne ""} {
-        if {$reason eq "can't write file"} {
-            return "gridorb could not write $file in this folder: the file may\
-                    only be read."
+        if {[file isdirectory $file]} {
+            return "gridorb could not write $file: this folder holds a folder of\
+                    that name. Rename or remove that folder, then compute again."
         }
-        return "gridorb could not write $file in this folder: $reasonText."
+        if {[file exists $file] && ![file writable $file]} {
+            return "gridorb could not write $file: the file may only be read.\
+                    Make it writable (chmod u+w $file) or remove it, then compute again."
+        }
+        return "gridorb could not write $file in this folder: $reasonText. Check\
+                that the folder may be written and the disk is not full, then\
+                compute again."
     }
-    return "gridorb stopped on an input/output error: $first"
+    return "gridorb stopped on an input/output error: $first. Check the folder\
+            and FOR013, then compute again."
 }
 
 # Starts `program orbital` in the current directory without waiting for it.
@@ -705,6 +879,40 @@ proc ::gridorb::findProgram {home} {
     return [lindex $found 0]
 }
 
+# Where the picture extension may lie: beside the real main.tcl (the build
+# tree), then PREFIX/lib/gridorb when this script is installed as
+# PREFIX/share/gridorb/main.tcl.
+proc ::gridorb::extensionCandidates {home} {
+    set name gridorbview[info sharedlibextension]
+    set candidates [list [file join $home $name]]
+    set share [file dirname $home]
+    if {[file tail $home] eq "gridorb" && [file tail $share] eq "share"} {
+        lappend candidates [file join [file dirname $share] lib gridorb $name]
+    }
+    return $candidates
+}
+
+# Loads the picture extension. Returns "" when it is loaded, else why not
+# (one sentence for the window).
+proc ::gridorb::loadExtension {home} {
+    if {[namespace exists ::gridorbview]} {
+        return ""
+    }
+    foreach candidate [extensionCandidates $home] {
+        if {[file isfile $candidate]} {
+            if {[catch {load $candidate Gridorbview} message]} {
+                return "The 3D picture is not available: $candidate cannot be\
+                        loaded ($message). Reinstall gridorb; the slices still\
+                        show the orbital."
+            }
+            return ""
+        }
+    }
+    return "The 3D picture is not available: its extension is not installed at\
+            [join [extensionCandidates $home] " or "]. Reinstall gridorb; the\
+            slices still show the orbital."
+}
+
 # The real folder of a script, following symbolic links, so that a main.tcl
 # linked into a data folder still finds the gridorb of its install.
 proc ::gridorb::scriptHome {script} {
@@ -725,19 +933,28 @@ if {![info exists ::tk_version]} {
 }
 
 namespace eval ::gui {
-    variable longest 301          ;# pixels along the longest side of the grid
-    variable margin 26            ;# room for axis labels around a picture
+    variable longest 241          ;# pixels along the longest side of a slice
+    variable margin 26            ;# room for axis labels around a slice
     variable inPlaneTolerance 0.6 ;# Angstrom: closer atoms count as in the plane
     variable colours [::gridorb::colourTable]
     variable header {}
-    variable volume {}
+    variable volume {}            ;# the result shown (see ::gridorb::readResult)
     variable atoms {}
-    variable index                ;# plane index per view
+    variable shown ""             ;# what the pictures show, in words
+    variable index                ;# plane index per slice
     array set index {}
+    variable slicesStale 0        ;# the slices wait until their tab is shown
+    variable extensionProblem ""  ;# why the 3D picture is not available
+    variable peak 0.0             ;# a.u. that the file's 256 stands for; 0 unknown
+    variable level 0.0            ;# isovalue in file units (0..256)
+    variable drag                 ;# the pointer during a drag in the 3D view
+    array set drag {x 0 y 0 mode ""}
+    variable redraw               ;# pending redraws of the 3D view
+    array set redraw {fast "" still ""}
     variable run                  ;# the gridorb run in progress
     array set run {chan "" output {} stopped 0}
-    variable autotest ""
-    variable state                ;# what the window shows, for the autotest
+    variable pendingLog {}        ;# lines and tags not yet in the log
+    variable state                ;# the banner's kind and text
     array set state {kind idle banner ""}
 }
 
@@ -746,50 +963,167 @@ proc ::gui::build {} {
     variable margin
     wm title . "gridorb - molecular orbital viewer"
     ttk::style theme use clam
-    ttk::style configure Formula.TLabel -font {TkDefaultFont 16 bold}
+    ttk::style configure Formula.TLabel -font {TkDefaultFont 15 bold}
     ttk::style configure View.TLabel -font {TkDefaultFont 10 bold}
+    ttk::style configure Note.TLabel -foreground #6b4e00
+    ttk::style configure Toggle.TButton -padding {4 1} -relief flat
     foreach {kind background foreground} {
         info #e8eef5 #1d3557  running #fff4d6 #6b4e00
         ok #e3f4e1 #1e5631    error #fbe3e3 #8b1a1a
     } {
         ttk::style configure Banner$kind.TLabel -background $background \
-            -foreground $foreground -padding {10 6} -font {TkDefaultFont 11 bold}
+            -foreground $foreground -padding {10 5} -font {TkDefaultFont 10 bold}
     }
     . configure -background [ttk::style lookup TFrame -background]
 
-    # Folder and molecule.
-    set top [ttk::frame .top -padding {12 10 12 4}]
+    # Folder, molecule and orbital.
+    set top [ttk::frame .top -padding {12 8 12 2}]
     ttk::label $top.folderLabel -text "Folder:"
-    ttk::entry $top.folder -textvariable ::gui::folder -state readonly -width 70
+    ttk::entry $top.folder -textvariable ::gui::folder -state readonly -width 60
     ttk::button $top.choose -text "Choose folder\u2026" -command ::gui::chooseFolder
-    ttk::label $top.formula -style Formula.TLabel -textvariable ::gui::formula
-    ttk::label $top.counts -textvariable ::gui::counts
+    set molecule [ttk::frame $top.molecule]
+    ttk::label $molecule.formula -style Formula.TLabel -textvariable ::gui::formula
+    ttk::label $molecule.counts -textvariable ::gui::counts
+    pack $molecule.formula -side left
+    pack $molecule.counts -side left -padx {18 0} -pady {4 0}
     ttk::label $top.orbitalLabel -text "Orbital:"
     set row [ttk::frame $top.run]
-    ttk::combobox $top.orbital -state readonly -width 42 -textvariable ::gui::orbitalLabel
+    ttk::combobox $top.orbital -state readonly -width 40 -textvariable ::gui::orbitalLabel
     ttk::button $top.compute -text "Compute orbital" -command ::gui::startRun
     ttk::button $top.stop -text "Stop" -command ::gui::stopRun -state disabled
+    # The progress bar comes and goes inside a frame of fixed size, so
+    # nothing around it moves.
+    ttk::frame $top.progressRoom -width 220 -height 20
+    pack propagate $top.progressRoom 0
     ttk::progressbar $top.progress -mode determinate -length 200
     pack $top.orbital -in $row -side left
     pack $top.compute $top.stop -in $row -side left -padx {8 0}
-    pack $top.progress -in $row -side left -padx {16 0}
-    grid $top.folderLabel $top.folder - - $top.choose -sticky w -pady 2
-    grid configure $top.folder -sticky ew
-    grid $top.formula $top.counts - - - -sticky w -pady {8 2}
-    grid $top.orbitalLabel $row - - - -sticky w -pady 4
-    pack forget $top.progress
+    pack $top.progressRoom -in $row -side left -padx {16 0}
+    grid $top.folderLabel $top.folder $top.choose -sticky w -pady 2
+    grid configure $top.folder -sticky ew -padx {6 6}
+    grid $molecule - - -sticky w -pady {4 2}
+    grid $top.orbitalLabel $row - -sticky w -pady 2
+    grid configure $row -padx {6 0}
     grid columnconfigure $top 1 -weight 1
 
     ttk::label .banner -style Bannerinfo.TLabel -textvariable ::gui::bannerText \
         -wraplength 1000 -anchor w
 
-    # The three slices.
-    set pictures [ttk::labelframe .pictures -text "Central planes through the grid" \
-        -padding 8]
+    # The two views: the orbital in 3D, and slices through the grid.
+    ttk::notebook .views
+    build3dView [ttk::frame .views.three -padding 6]
+    buildSlices [ttk::frame .views.slices -padding 6]
+    .views add .views.three -text "  Orbital in 3D  "
+    .views add .views.slices -text "  Slices through the grid  "
+    bind .views <<NotebookTabChanged>> ::gui::onTabChanged
+
+    # What the pictures lack, if anything, under both views.
+    ttk::label .note -style Note.TLabel -textvariable ::gui::viewNote -justify left
+    bind .note <Configure> {%W configure -wraplength [expr {max(%w - 10, 200)}]}
+
+    # Result files and gridorb's summary, in one line each.
+    set result [ttk::frame .result -padding {12 2 12 0}]
+    ttk::label $result.filesLabel -text "Files:"
+    ttk::entry $result.files -textvariable ::gui::filesText -state readonly
+    ttk::button $result.paraview -text "Open in ParaView" -command ::gui::openParaView \
+        -state disabled
+    ttk::label $result.summary -textvariable ::gui::summary -justify left
+    grid $result.filesLabel $result.files $result.paraview -sticky w -pady 1
+    grid $result.summary - - -sticky w
+    grid configure $result.files -sticky ew -padx {6 6}
+    grid columnconfigure $result 1 -weight 1
+    if {[auto_execok paraview] eq ""} {
+        grid remove $result.paraview
+    }
+
+    # gridorb's own lines, folded away until wanted.
+    set logBar [ttk::frame .logBar -padding {8 0 12 0}]
+    ttk::button $logBar.toggle -style Toggle.TButton -command ::gui::toggleLog \
+        -textvariable ::gui::logToggleText
+    pack $logBar.toggle -side left
+    set log [ttk::frame .log -padding {12 0 12 0}]
+    text $log.text -height 5 -width 100 -wrap none -font TkFixedFont \
+        -background #fbfbfb -relief flat -state disabled \
+        -yscrollcommand [list $log.scroll set]
+    ttk::scrollbar $log.scroll -command [list $log.text yview]
+    $log.text tag configure command -foreground #555555
+    $log.text tag configure error -foreground #b00020
+    grid $log.text $log.scroll -sticky nsew
+    grid columnconfigure $log 0 -weight 1
+    grid rowconfigure $log 0 -weight 1
+
+    grid .top -sticky ew
+    grid .banner -sticky ew -padx 12 -pady 4
+    grid .views -sticky nsew -padx 12 -pady {2 0}
+    grid .note -sticky ew -padx 14
+    grid .result -sticky ew
+    grid .logBar -sticky ew -pady {2 6}
+    grid columnconfigure . 0 -weight 1
+    grid rowconfigure . 2 -weight 1
+    showLog 0
+    bind .banner <Configure> {%W configure -wraplength [expr {%w - 24}]}
+    wm protocol . WM_DELETE_WINDOW ::gui::quit
+    # Fits a 1366 x 768 screen with its panels; the picture takes what grows.
+    wm geometry . 1180x700
+    wm minsize . 820 560
+}
+
+proc ::gui::build3dView {three} {
+    set canvas [canvas $three.canvas -background white -highlightthickness 1 \
+        -highlightbackground #c8c8c8 -width 720 -height 400 -cursor fleur]
+    image create photo ::gui::picture3d
+    $canvas create image 0 0 -anchor nw -image ::gui::picture3d -tags picture
+    bind $canvas <Configure> {::gui::placeOverlay; ::gui::scheduleRedraw still}
+    bind $canvas <ButtonPress-1> {::gui::dragStart %x %y rotate}
+    bind $canvas <Shift-ButtonPress-1> {::gui::dragStart %x %y pan}
+    bind $canvas <ButtonPress-2> {::gui::dragStart %x %y pan}
+    bind $canvas <B1-Motion> {::gui::dragMove %x %y}
+    bind $canvas <B2-Motion> {::gui::dragMove %x %y}
+    bind $canvas <ButtonRelease-1> ::gui::dragEnd
+    bind $canvas <ButtonRelease-2> ::gui::dragEnd
+    bind $canvas <MouseWheel> {::gui::zoomBy [expr {%D > 0 ? 1.15 : 1 / 1.15}]}
+    bind $canvas <Button-4> {::gui::zoomBy 1.15}
+    bind $canvas <Button-5> {::gui::zoomBy [expr {1 / 1.15}]}
+
+    set side [ttk::frame $three.side -padding {12 0 0 0}]
+    ttk::label $side.levelTitle -style View.TLabel -text "Isovalue"
+    ttk::scale $side.level -orient horizontal -from 0 -to 1 -length 190 \
+        -variable ::gui::levelPosition -command ::gui::onLevel
+    bind $side.level <ButtonRelease-1> {::gui::scheduleRedraw still}
+    ttk::label $side.levelValue -textvariable ::gui::levelText -width 24
+    ttk::label $side.viewTitle -style View.TLabel -text "View"
+    set buttons [ttk::frame $side.buttons]
+    foreach {axis text} {x "Along x" y "Along y" z "Along z" face-on "Face-on"} {
+        ttk::button $buttons.$axis -text $text -width 9 -command [list ::gui::standardView $axis]
+    }
+    ttk::button $buttons.reset -text "Reset" -width 9 -command {::gui::standardView face-on}
+    grid $buttons.x $buttons.y -padx 2 -pady 2
+    grid $buttons.z $buttons.face-on -padx 2 -pady 2
+    grid $buttons.reset -padx 2 -pady 2
+    ttk::button $side.save -text "Save picture\u2026" -command ::gui::savePicture
+    ttk::label $side.help -foreground #555555 -justify left -text \
+        "Drag to turn the molecule.\nShift-drag to move it.\nWheel to zoom."
+    grid $side.levelTitle -sticky w
+    grid $side.level -sticky ew -pady {4 0}
+    grid $side.levelValue -sticky w -pady {0 8}
+    grid $side.viewTitle -sticky w
+    grid $buttons -sticky w -pady {2 8}
+    grid $side.save -sticky ew -pady {0 8}
+    grid $side.help -sticky w
+    grid $canvas $side -sticky nsew
+    grid configure $side -sticky n
+    grid columnconfigure $three 0 -weight 1
+    grid rowconfigure $three 0 -weight 1
+    set3dEnabled 0
+}
+
+proc ::gui::buildSlices {slices} {
+    variable longest
+    variable margin
     set size [expr {$longest + 2 * $margin}]
     set column 0
     foreach view {xy xz yz} {
-        set f [ttk::frame $pictures.$view]
+        set f [ttk::frame $slices.$view]
         ttk::label $f.title -style View.TLabel -text "[string index $view 0]\u2013[string index $view 1] plane"
         canvas $f.canvas -width $size -height $size -background white \
             -highlightthickness 1 -highlightbackground #c8c8c8
@@ -804,7 +1138,7 @@ proc ::gui::build {} {
         image create photo ::gui::picture$view
         incr column
     }
-    set legend [ttk::frame $pictures.legend]
+    set legend [ttk::frame $slices.legend]
     set background [ttk::style lookup TFrame -background]
     foreach {key draw text} {
         positive {create rectangle 3 3 17 17 -fill #c81e2d -outline ""} "positive lobe"
@@ -820,46 +1154,6 @@ proc ::gui::build {} {
     }
     $legend.inPlane create text 10 10 -text C -font {TkDefaultFont 7 bold}
     grid $legend -row 1 -column 0 -columnspan 3 -sticky w -pady {8 0} -padx 6
-
-    # Result files and summary.
-    set result [ttk::labelframe .result -text "Result" -padding 8]
-    ttk::label $result.volumeLabel -text "Volume file:"
-    ttk::entry $result.volume -textvariable ::gui::volumePath -state readonly -width 60
-    ttk::label $result.atomsLabel -text "Atom file:"
-    ttk::entry $result.atoms -textvariable ::gui::atomPath -state readonly -width 60
-    ttk::button $result.paraview -text "Open in ParaView" -command ::gui::openParaView \
-        -state disabled
-    ttk::label $result.summary -textvariable ::gui::summary -justify left
-    grid $result.volumeLabel $result.volume $result.paraview -sticky w -pady 1
-    grid $result.atomsLabel $result.atoms -sticky w -pady 1
-    grid $result.summary - - -sticky w -pady {6 0}
-    grid configure $result.volume $result.atoms -sticky ew
-    grid columnconfigure $result 1 -weight 1
-    if {[auto_execok paraview] eq ""} {
-        grid remove $result.paraview
-    }
-
-    # gridorb's own lines.
-    set log [ttk::labelframe .log -text "gridorb output" -padding 6]
-    text $log.text -height 6 -width 100 -wrap none -font TkFixedFont \
-        -background #fbfbfb -relief flat -state disabled \
-        -yscrollcommand [list $log.scroll set]
-    ttk::scrollbar $log.scroll -command [list $log.text yview]
-    $log.text tag configure command -foreground #555555
-    $log.text tag configure error -foreground #b00020
-    grid $log.text $log.scroll -sticky nsew
-    grid columnconfigure $log 0 -weight 1
-    grid rowconfigure $log 0 -weight 1
-
-    grid .top -sticky ew
-    grid .banner -sticky ew -padx 12 -pady 4
-    grid .pictures -sticky ew -padx 12 -pady 4
-    grid .result -sticky ew -padx 12 -pady 4
-    grid .log -sticky nsew -padx 12 -pady {4 12}
-    grid columnconfigure . 0 -weight 1
-    grid rowconfigure . 4 -weight 1
-    bind .banner <Configure> {%W configure -wraplength [expr {%w - 24}]}
-    wm protocol . WM_DELETE_WINDOW ::gui::quit
 }
 
 proc ::gui::banner {kind text} {
@@ -870,82 +1164,130 @@ proc ::gui::banner {kind text} {
     .banner configure -style Banner$kind.TLabel
 }
 
+# Lines go into the log together, a twentieth of a second after the first:
+# one insertion per line would cost more than the whole run of gridorb, and
+# the picture is drawn before the log.
 proc ::gui::log {text {tag ""}} {
-    .log.text configure -state normal
-    .log.text insert end "$text\n" $tag
-    .log.text see end
-    .log.text configure -state disabled
+    variable pendingLog
+    if {![llength $pendingLog]} {
+        after 50 ::gui::FlushLog
+    }
+    lappend pendingLog "$text\n" $tag
 }
 
+proc ::gui::FlushLog {} {
+    variable pendingLog
+    .log.text configure -state normal
+    .log.text insert end {*}$pendingLog
+    .log.text see end
+    .log.text configure -state disabled
+    set pendingLog {}
+}
+
+proc ::gui::showLog {visible} {
+    if {$visible} {
+        grid .log -row 6 -column 0 -sticky nsew -pady {0 10}
+        set ::gui::logToggleText "\u25be gridorb output"
+    } else {
+        grid remove .log
+        set ::gui::logToggleText "\u25b8 gridorb output"
+    }
+}
+
+proc ::gui::toggleLog {} {
+    showLog [expr {![winfo ismapped .log]}]
+}
+
+proc ::gui::set3dEnabled {enabled} {
+    set side .views.three.side
+    set widgets [list $side.level $side.save {*}[winfo children $side.buttons]]
+    foreach widget $widgets {
+        $widget state [expr {$enabled ? "!disabled" : "disabled"}]
+    }
+}
+
+# Forgets the result shown; both views say there is none.
 proc ::gui::clearResult {} {
     variable volume
     variable atoms
+    variable shown
+    if {[dict exists $volume result]} {
+        rename [dict get $volume result] ""
+    }
     set volume {}
     set atoms {}
+    set shown ""
+    set ::gui::filesText ""
     set ::gui::volumePath ""
-    set ::gui::atomPath ""
     set ::gui::summary ""
+    set ::gui::levelText ""
     .result.paraview state disabled
-    .pictures configure -text "Central planes through the grid"
+    ::gui::picture3d blank
+    ::gui::picture3d configure -width 1 -height 1
+    set3dEnabled 0
     foreach view {xy xz yz} {
         ::gui::picture$view blank
-        set canvas .pictures.$view.canvas
+        set canvas .views.slices.$view.canvas
         $canvas delete all
         $canvas create text [expr {[winfo reqwidth $canvas] / 2}] \
             [expr {[winfo reqheight $canvas] / 2}] -fill #909090 \
             -text "No orbital shown yet" -font {TkDefaultFont 10 italic}
         set ::gui::where($view) ""
-        .pictures.$view.scale state disabled
+        .views.slices.$view.scale state disabled
     }
+    placeOverlay
 }
 
 # Takes the current directory as the working folder: reads FOR013 and fills
 # in the molecule; shows an earlier result of this folder if there is one.
 proc ::gui::openFolder {} {
     variable header
+    variable extensionProblem
     set ::gui::folder [pwd]
     clearResult
     set header {}
-    set ::gui::formula ""
+    set ::gui::formula "No molecule"
     set ::gui::counts ""
     set ::gui::orbitalLabel ""
+    set ::gui::viewNote $extensionProblem
     .top.orbital configure -values {}
     .top.compute state disabled
     if {[catch {::gridorb::readWavefunctionHeader FOR013} header]} {
         set message $header
         set header {}
-        set ::gui::formula "No molecule"
-        if {![file exists FOR013]} {
-            banner info "There is no FOR013 in this folder. Choose a folder that\
-                holds the wavefunction file of your molecule."
-        } else {
-            banner error $message
-        }
+        banner [expr {[file exists FOR013] ? "error" : "info"}] $message
         return
     }
     set electrons [dict get $header electrons]
     set orbitals [dict get $header orbitals]
-    set ::gui::formula [Subscripts [::gridorb::chemicalFormula [dict get $header atomicNumbers]]]
+    set formula [::gridorb::chemicalFormula [dict get $header atomicNumbers]]
+    set ::gui::formula [expr {$formula eq "" ? "No atoms" : [Subscripts $formula]}]
     set ::gui::counts [join [list [Count [dict get $header atoms] atom] \
         [Count $orbitals orbital] [Count $electrons electron]] "  \u00b7  "]
     set labels [::gridorb::orbitalLabels $electrons $orbitals]
     .top.orbital configure -values $labels
     set homo [dict get [::gridorb::frontierOrbitals $electrons $orbitals] homo]
     set ::gui::orbitalLabel [lindex $labels [expr {max($homo, 1) - 1}]]
-    .top.compute state !disabled
-    set note [::gridorb::limitsNote $header]
-    if {$note ne ""} {
-        banner error $note
-    } else {
-        banner info "Pick an orbital and press \u201cCompute orbital\u201d."
+    set heavy [::gridorb::heavyAtomsNote [dict get $header atomicNumbers]]
+    set ::gui::viewNote [join [lsearch -all -inline -not [list $extensionProblem $heavy] ""] "\n"]
+    # gridorb would refuse these, or draw something else than the orbital.
+    foreach note [list [::gridorb::dFunctionsNote $header] [::gridorb::limitsNote $header]] {
+        if {$note ne ""} {
+            banner error $note
+            return
+        }
     }
-    # An earlier result is shown only when it is newer than the wavefunction.
-    if {[file exists VELD.VTK] && [file exists TARNEL.COR]
+    .top.compute state !disabled
+    banner info "Pick an orbital and press \u201cCompute orbital\u201d."
+    # An earlier result is shown only when it is newer than the wavefunction;
+    # which orbital it holds is not recorded, so it is not named.
+    if {[file isfile VELD.VTK] && [file isfile TARNEL.COR]
             && [file mtime VELD.VTK] >= [file mtime FOR013]} {
-        if {[showResult "an earlier run"] eq ""} {
+        if {[showResult "" 0.0] eq ""} {
             banner info "Showing the result of an earlier run in this folder\
-                ([clock format [file mtime VELD.VTK] -format {%Y-%m-%d %H:%M}]).\
-                Pick an orbital and press \u201cCompute orbital\u201d for a new one."
+                ([clock format [file mtime VELD.VTK] -format {%Y-%m-%d %H:%M}]);\
+                which orbital it holds is not recorded. Pick an orbital and press\
+                \u201cCompute orbital\u201d to see a known one."
         }
     }
 }
@@ -977,7 +1319,8 @@ proc ::gui::chooseFolder {} {
         return
     }
     if {[catch {cd $chosen} message]} {
-        banner error "The folder cannot be opened: [::gridorb::ReasonOf $message]"
+        banner error "The folder cannot be opened: [::gridorb::ReasonOf $message].\
+            Choose another folder."
         return
     }
     openFolder
@@ -996,12 +1339,14 @@ proc ::gui::startRun {} {
     if {$program eq ""} {
         finishRun [dict create ok 0 headline "gridorb was not found at\
             [join [::gridorb::programCandidates $::gridorb::home] " or "],\
-            nor on the search path." detail ""]
+            nor on the search path. Install gridorb, or name it with the\
+            environment variable GRIDORB." detail ""]
         return
     }
     log "\u25b6 gridorb $orbital    (in [pwd])" command
     if {[catch {::gridorb::startProgram $program $orbital ::gui::onLine ::gui::onFinished} chan]} {
-        finishRun [dict create ok 0 headline $chan detail ""]
+        finishRun [dict create ok 0 headline "$chan. Install gridorb, or name\
+            it with the environment variable GRIDORB." detail ""]
         return
     }
     array set run [list chan $chan output {} stopped 0 orbital $orbital]
@@ -1010,7 +1355,7 @@ proc ::gui::startRun {} {
     .top.orbital state disabled
     .top.stop state !disabled
     .top.progress configure -maximum [expr {[dict get $::gui::header atoms] + 1}] -value 0
-    pack .top.progress -in .top.run -side left -padx {16 0}
+    pack .top.progress -in .top.progressRoom -fill x -pady 2
     banner running "Computing orbital $orbital\u2026"
 }
 
@@ -1025,8 +1370,6 @@ proc ::gui::onLine {stream line} {
     set atom [::gridorb::progressAtom $line]
     if {$atom > 0} {
         .top.progress configure -value [expr {$atom - 0.5}]
-        banner running "Computing orbital $run(orbital): atom $atom of\
-            [dict get $::gui::header atoms]\u2026"
     }
 }
 
@@ -1042,17 +1385,17 @@ proc ::gui::onFinished {status report} {
     set outcome [::gridorb::describeOutcome $status $report $run(stopped)]
     if {![dict get $outcome ok]} {
         if {$report ne ""} {
-            dict append outcome headline " gridorb's own report is in its output below."
+            showLog 1
         }
         finishRun $outcome
         return
     }
-    banner running "Reading the result\u2026"
-    update idletasks
-    set problem [showResult "orbital $run(orbital)"]
+    set peak [::gridorb::peakOf [::gridorb::parseSummary $run(output)]]
+    set problem [showResult [OrbitalTitle $run(orbital)] $peak]
     if {$problem ne ""} {
         finishRun [dict create ok 0 headline "gridorb finished, but its result\
-            cannot be shown: [string trimright $problem .]." detail ""]
+            cannot be shown: [string trimright $problem .]. Compute again; if\
+            this happens again, check the folder's VELD.VTK and TARNEL.COR." detail ""]
         return
     }
     set text "[OrbitalTitle $run(orbital)] computed."
@@ -1060,16 +1403,16 @@ proc ::gui::onFinished {status report} {
         append text " " [dict get $outcome detail]
     }
     banner ok $text
-    Autotest
+    finishRun $outcome
 }
 
+# Every run ends here, computed or not.
 proc ::gui::finishRun {outcome} {
     set text [dict get $outcome headline]
     if {![dict get $outcome ok]} {
         banner error $text
         log "\u2716 $text" error
     }
-    Autotest
 }
 
 proc ::gui::stopRun {} {
@@ -1091,60 +1434,258 @@ proc ::gui::quit {} {
 
 # ---- showing a result
 
-# Reads VELD.VTK and TARNEL.COR of the working folder and draws them.
-# Returns "" on success, else why the result cannot be shown.
-proc ::gui::showResult {what} {
+# Reads VELD.VTK and TARNEL.COR of the working folder and shows them. title
+# names the orbital ("" for an earlier run, whose orbital is not known);
+# peak is the run's largest magnitude in a.u. (0 when not known). Returns ""
+# on success, else why the result cannot be shown.
+proc ::gui::showResult {title peak} {
     variable volume
     variable atoms
     variable index
     variable run
-    set problem ""
-    if {[catch {::gridorb::readVolumeFile VELD.VTK} loadedVolume]} {
-        set problem $loadedVolume
-    } elseif {[catch {::gridorb::readAtomFile TARNEL.COR} loadedAtoms]} {
-        set problem $loadedAtoms
-    }
-    if {$problem ne ""} {
+    variable shown
+    variable extensionProblem
+    variable slicesStale
+    set withExtension [expr {$extensionProblem eq ""}]
+    if {[catch {::gridorb::readResult ::gui::result $withExtension} loaded]} {
         clearResult
-        return $problem
+        return $loaded
     }
-    set volume $loadedVolume
+    if {[catch {::gridorb::readAtomFile TARNEL.COR} loadedAtoms]} {
+        clearResult
+        return $loadedAtoms
+    }
+    set volume $loaded
     set atoms $loadedAtoms
-    if {$what eq "an earlier run"} {
-        .pictures configure -text "Earlier result: central planes through the grid"
-    } else {
-        .pictures configure -text "[OrbitalTitle $run(orbital)]: central planes through the grid"
-    }
+    set shown [expr {$title eq "" ? "Earlier result (which orbital is not recorded)" : $title}]
+    set ::gui::peak $peak
     set ::gui::volumePath [file join [pwd] VELD.VTK]
-    set ::gui::atomPath [file join [pwd] TARNEL.COR]
+    set ::gui::filesText "$::gui::volumePath    [file join [pwd] TARNEL.COR]"
+    .result.paraview state !disabled
+    set ::gui::summary ""
+    if {$peak > 0} {
+        set summary [::gridorb::parseSummary $run(output)]
+        set ::gui::summary [format "Orbital values from %s to %s a.u.; the files scale\
+            the larger magnitude to 256." [dict get $summary minimum] [dict get $summary maximum]]
+    }
+    if {$withExtension} {
+        set3dEnabled 1
+        # The level the picture opens with, in file units.
+        if {$peak > 0} {
+            set start [expr {[::gridorb::defaultLevel $peak] * 256 / $peak}]
+        } else {
+            set start 64.0
+        }
+        set ::gui::levelPosition [::gridorb::levelPosition $start 256.0]
+        setLevel $start
+        [dict get $volume result] view face-on [Aspect]
+        render3d 2
+    } else {
+        .views select .views.slices
+    }
     foreach view {xy xz yz} {
         set count [::gridorb::planeCount $volume $view]
         set index($view) [expr {($count - 1) / 2}]
-        .pictures.$view.scale state !disabled
-        .pictures.$view.scale configure -from 0 -to [expr {$count - 1}]
+        .views.slices.$view.scale state !disabled
+        .views.slices.$view.scale configure -from 0 -to [expr {$count - 1}]
         set ::gui::slider($view) $index($view)
-        drawView $view
     }
-    set summary [::gridorb::parseSummary $run(output)]
-    set lines [lmap line $run(output) {
-        if {[regexp {COMPUTED IS|NORBS} $line]} {string trim $line} else continue
-    }]
-    set text ""
-    if {[dict exists $summary minimum]} {
-        set text [format "Orbital values range from %s to %s; colours are scaled to the\
-            larger magnitude (256 in the file)." \
-            [dict get $summary minimum] [dict get $summary maximum]]
+    # The slices are drawn when their tab is first looked at.
+    set slicesStale 1
+    if {[.views select] eq ".views.slices"} {
+        drawSlices
     }
-    if {[llength $lines]} {
-        append text "\ngridorb:  " [join $lines "    "]
-    }
-    if {$what eq "an earlier run"} {
-        set text "Earlier result: the orbital it shows is not recorded in the files."
-    }
-    set ::gui::summary $text
-    .result.paraview state !disabled
+    placeOverlay
     return ""
 }
+
+proc ::gui::onTabChanged {} {
+    if {[.views select] eq ".views.slices" && $::gui::slicesStale} {
+        drawSlices
+    }
+}
+
+proc ::gui::drawSlices {} {
+    variable slicesStale
+    variable volume
+    if {$volume eq {}} {
+        return
+    }
+    set slicesStale 0
+    foreach view {xy xz yz} {
+        drawView $view
+    }
+}
+
+# ---- the 3D view
+
+proc ::gui::Aspect {} {
+    lassign [PictureSize] width height
+    expr {double($width) / $height}
+}
+
+# The picture fills the canvas (its requested size before it is mapped).
+proc ::gui::PictureSize {} {
+    set canvas .views.three.canvas
+    set width [winfo width $canvas]
+    set height [winfo height $canvas]
+    if {$width < 32 || $height < 32} {
+        set width [winfo reqwidth $canvas]
+        set height [winfo reqheight $canvas]
+    }
+    list [expr {$width - 2}] [expr {$height - 2}]
+}
+
+# Renders the picture: supersample 2 for a still picture, 1 while it moves.
+proc ::gui::render3d {supersample} {
+    variable volume
+    if {![dict exists $volume result]} {
+        return
+    }
+    lassign [PictureSize] width height
+    [dict get $volume result] render ::gui::picture3d $width $height $supersample
+    .views.three.canvas coords picture 1 1
+}
+
+# Coalesces redraws: a fast one at the next idle moment, a still one once
+# nothing has moved for a quarter of a second.
+proc ::gui::scheduleRedraw {kind} {
+    variable redraw
+    after cancel $redraw(still)
+    if {$kind eq "fast"} {
+        if {$redraw(fast) eq ""} {
+            set redraw(fast) [after idle {set ::gui::redraw(fast) ""; ::gui::render3d 1}]
+        }
+        set redraw(still) [after 250 {::gui::render3d 2}]
+    } else {
+        set redraw(still) [after idle {::gui::render3d 2}]
+    }
+}
+
+proc ::gui::dragStart {x y mode} {
+    variable drag
+    array set drag [list x $x y $y mode $mode]
+}
+
+proc ::gui::dragMove {x y} {
+    variable drag
+    variable volume
+    if {![dict exists $volume result] || $drag(mode) eq ""} {
+        return
+    }
+    lassign [PictureSize] width height
+    set result [dict get $volume result]
+    if {$drag(mode) eq "rotate"} {
+        $result rotate $drag(x) $drag(y) $x $y $width $height
+    } else {
+        $result pan [expr {$x - $drag(x)}] [expr {$y - $drag(y)}] $height
+    }
+    set drag(x) $x
+    set drag(y) $y
+    scheduleRedraw fast
+}
+
+proc ::gui::dragEnd {} {
+    variable drag
+    set drag(mode) ""
+}
+
+proc ::gui::zoomBy {factor} {
+    variable volume
+    if {[dict exists $volume result]} {
+        [dict get $volume result] zoom $factor
+        scheduleRedraw fast
+    }
+}
+
+proc ::gui::standardView {axis} {
+    variable volume
+    if {[dict exists $volume result]} {
+        [dict get $volume result] view $axis [Aspect]
+        scheduleRedraw still
+    }
+}
+
+# level in file units (0..256).
+proc ::gui::setLevel {level} {
+    variable volume
+    variable peak
+    set ::gui::level $level
+    [dict get $volume result] level $level
+    if {$peak > 0} {
+        set ::gui::levelText [format "\u00b1%.4g a.u." [expr {$level * $peak / 256}]]
+    } else {
+        set ::gui::levelText [format "\u00b1%.0f%% of the largest value" [expr {$level / 2.56}]]
+    }
+    placeOverlay
+}
+
+proc ::gui::onLevel {position} {
+    variable volume
+    if {![dict exists $volume result]} {
+        return
+    }
+    setLevel [::gridorb::levelAt $position 256.0]
+    scheduleRedraw fast
+}
+
+# The orbital's name and the legend, drawn over the picture.
+proc ::gui::placeOverlay {} {
+    variable shown
+    variable volume
+    set canvas .views.three.canvas
+    $canvas delete overlay
+    lassign [PictureSize] width height
+    if {![dict exists $volume result]} {
+        set text [expr {$::gui::extensionProblem eq "" ? "No orbital shown yet"
+                        : "The 3D picture is not available; see the line below."}]
+        $canvas create text [expr {$width / 2}] [expr {$height / 2}] -text $text \
+            -fill #909090 -font {TkDefaultFont 11 italic} -tags overlay
+        return
+    }
+    $canvas create text 14 12 -anchor nw -text $shown -fill #202020 \
+        -font {TkDefaultFont 12 bold} -tags overlay
+    set y [expr {$height - 14}]
+    set x 14
+    foreach {colour sign} {#c81e2d + #1e5ac8 \u2212} {
+        $canvas create rectangle $x [expr {$y - 12}] [expr {$x + 12}] $y \
+            -fill $colour -outline "" -tags overlay
+        set words [expr {$sign eq "+" ? "positive" : "negative"}]
+        set item [$canvas create text [expr {$x + 18}] [expr {$y - 6}] -anchor w \
+            -text "$words, $sign[string trimleft $::gui::levelText \u00b1]" \
+            -fill #202020 -font {TkDefaultFont 10} -tags overlay]
+        set x [expr {[lindex [$canvas bbox $item] 2] + 22}]
+    }
+}
+
+# Asks where to save the picture shown, then saves it.
+proc ::gui::savePicture {} {
+    variable shown
+    if {![dict exists $::gui::volume result]} {
+        return
+    }
+    set name [expr {[regexp {^Orbital (\d+)} $shown -> n] ? "orbital-$n.png" : "orbital.png"}]
+    set path [tk_getSaveFile -title "Save picture" -initialdir [pwd] -initialfile $name \
+        -defaultextension .png -filetypes {{{PNG image} {.png}}}]
+    if {$path ne ""} {
+        writePicture $path
+    }
+}
+
+# The picture as it is shown, twice as large, as a PNG file.
+proc ::gui::writePicture {path} {
+    lassign [PictureSize] width height
+    if {[catch {[dict get $::gui::volume result] save $path [expr {2 * $width}] \
+            [expr {2 * $height}]} message]} {
+        banner error "The picture could not be saved: $message. Choose another\
+            folder or name."
+        return 0
+    }
+    banner ok "Picture saved as $path."
+    return 1
+}
+
+# ---- the slices
 
 proc ::gui::onSlider {view value} {
     variable index
@@ -1158,7 +1699,6 @@ proc ::gui::onSlider {view value} {
         drawView $view
     }
 }
-
 proc ::gui::drawView {view} {
     variable volume
     variable atoms
@@ -1167,7 +1707,7 @@ proc ::gui::drawView {view} {
     variable margin
     variable colours
     variable inPlaneTolerance
-    set canvas .pictures.$view.canvas
+    set canvas .views.slices.$view.canvas
     set i $index($view)
     set rows [::gridorb::signedSlice $volume $view $i]
     lassign [dict get [::gridorb::pictureSizes $volume $longest] $view] width height
@@ -1236,74 +1776,11 @@ proc ::gui::openParaView {} {
         return
     }
     if {[catch {exec {*}$program --data=$::gui::volumePath >/dev/null 2>@1 &} message]} {
-        banner error "ParaView could not be started: $message"
+        banner error "ParaView could not be started: $message. Open VELD.VTK in it yourself."
     }
 }
 
-# ---- unattended run for tests
 
-proc ::gui::Autotest {} {
-    variable autotest
-    variable state
-    variable volume
-    if {$autotest eq ""} {
-        return
-    }
-    update
-    set checks {}
-    if {$volume ne {}} {
-        foreach view {xy xz yz} {
-            set coloured 0
-            foreach row [::gridorb::signedSlice $volume $view $::gui::index($view)] {
-                foreach value $row {
-                    if {$value != 0} {
-                        incr coloured
-                    }
-                }
-            }
-            lappend checks "$view [image width ::gui::picture$view]x[image height ::gui::picture$view] $coloured"
-        }
-    }
-    set status [expr {$state(kind) eq "ok" ? "ok" : "failed"}]
-    # Press "Open in ParaView" where it is offered, as a user would.
-    if {[winfo ismapped .result.paraview] && [.result.paraview instate !disabled]} {
-        .result.paraview invoke
-        lappend checks "paraview offered"
-    }
-    set chan [open $autotest.part w]
-    puts $chan "status $status"
-    puts $chan "pid [pid]"
-    puts $chan "banner $state(banner)"
-    foreach check $checks {
-        puts $chan [expr {[string match paraview* $check] ? $check : "picture $check"}]
-    }
-    close $chan
-    file rename -force $autotest.part $autotest
-    set autotest ""
-    WaitForDone 0
-}
-
-# The test takes its screenshot after reading the report, then creates
-# "<report>.done". Give up after two minutes so no window is left behind.
-proc ::gui::WaitForDone {waited} {
-    set report $::env(GRIDORB_FRONTEND_AUTOTEST)
-    if {[file exists $report.done] || $waited > 120000} {
-        exit [expr {$::gui::state(kind) eq "ok" ? 0 : 1}]
-    }
-    after 100 [list ::gui::WaitForDone [expr {$waited + 100}]]
-}
-
+set ::gui::extensionProblem [::gridorb::loadExtension $::gridorb::home]
 ::gui::build
 ::gui::openFolder
-if {[info exists ::env(GRIDORB_FRONTEND_AUTOTEST)] && $::env(GRIDORB_FRONTEND_AUTOTEST) ne ""} {
-    set ::gui::autotest $::env(GRIDORB_FRONTEND_AUTOTEST)
-    after idle {
-        after 200 {
-            if {[.top.compute instate disabled]} {
-                ::gui::finishRun [dict create ok 0 headline $::gui::state(banner) detail ""]
-            } else {
-                ::gui::startRun
-            }
-        }
-    }
-}

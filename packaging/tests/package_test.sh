@@ -2,8 +2,8 @@
 # Builds the Debian package from this build tree, checks its control fields
 # and its files, unpacks it into a scratch root and runs what it installed:
 # gridorb on the bundled water wavefunction (byte for byte against the
-# reference outputs), the manual pages, the front end's choice of gridorb
-# and the launcher. A `cmake --install` into another prefix must give the
+# reference outputs), the manual pages, the front end's choice of gridorb, a
+# picture drawn by the front end's extension, and the launcher. A `cmake --install` into another prefix must give the
 # same files.
 #
 # Usage: package_test.sh BUILD BUILD_DIR SOURCE_DIR VERSION SCRATCH CPACK CMAKE TCLSH
@@ -77,9 +77,16 @@ expect_field Priority optional
 expect_field Recommends tk8.6
 [[ "$(field Maintainer)" =~ ^[^\<]+\ \<[^@\>]+@[^\>]+\>$ ]] ||
     fail "field Maintainer is not \"Name <address>\": $(field Maintainer)"
-# gridorb is static; the launcher needs the C library alone.
-[[ "$(field Depends)" =~ ^libc6\ \(\>=\ [0-9][0-9.]*\)$ ]] ||
-    fail "field Depends is \"$(field Depends)\", expected only \"libc6 (>= version)\""
+# gridorb is static and the launcher needs the C library alone; the front
+# end's picture extension adds the C++ runtime and libpng.
+depends=$(field Depends)
+[[ "$depends" =~ (^|, )libc6\ \(\>=\ [0-9][0-9.]*\)(,|$) ]] ||
+    fail "field Depends is \"$depends\", without \"libc6 (>= version)\""
+IFS=, read -ra entries <<<"$depends"
+for entry in "${entries[@]}"; do
+    [[ "$entry" =~ ^\ ?(libc6|libgcc-s1|libstdc\+\+6|libpng16-16|zlib1g)\ \(\>=\ [0-9][0-9.~+-]*\)$ ]] ||
+        fail "field Depends holds \"$entry\", which none of the programs or the extension should need"
+done
 [[ "$(field Installed-Size)" =~ ^[0-9]+$ ]] || fail "field Installed-Size is missing"
 description=$(field Description)
 synopsis=$(head -n 1 <<<"$description")
@@ -102,6 +109,9 @@ drwxr-xr-x root/root ./usr/
 drwxr-xr-x root/root ./usr/bin/
 -rwxr-xr-x root/root ./usr/bin/gridorb
 -rwxr-xr-x root/root ./usr/bin/launcher
+drwxr-xr-x root/root ./usr/lib/
+drwxr-xr-x root/root ./usr/lib/gridorb/
+-rw-r--r-- root/root ./usr/lib/gridorb/gridorbview.so
 drwxr-xr-x root/root ./usr/share/
 drwxr-xr-x root/root ./usr/share/doc/
 drwxr-xr-x root/root ./usr/share/doc/gridorb/
@@ -125,9 +135,9 @@ diff -u "$scratch/expected.files" "$scratch/contents.files" ||
 
 root=$scratch/root
 dpkg -x "$deb" "$root" || fail "dpkg -x could not unpack the package"
-for program in gridorb launcher; do
-    if LC_ALL=C readelf -S "$root/usr/bin/$program" 2>/dev/null | grep -q '\.symtab'; then
-        fail "/usr/bin/$program is not stripped"
+for program in bin/gridorb bin/launcher lib/gridorb/gridorbview.so; do
+    if LC_ALL=C readelf -S "$root/usr/$program" 2>/dev/null | grep -q '\.symtab'; then
+        fail "/usr/$program is not stripped"
     fi
 done
 LC_ALL=C readelf -d "$root/usr/bin/gridorb" 2>/dev/null | grep -q NEEDED &&
@@ -197,6 +207,7 @@ grep -qF 'ln -s /usr/share/gridorb/main.tcl .' "$scratch/launcher.txt" ||
     fail "launcher(1) does not show how to link the installed main.tcl"
 
 # ---- 6. the front end, linked into a data folder, runs the installed gridorb
+# and draws with the installed picture extension
 folder=$scratch/folder
 mkdir -p "$folder"
 ln -s "$root/usr/share/gridorb/main.tcl" "$folder/main.tcl"
@@ -212,6 +223,22 @@ chosen=$(choose 2>&1)
     fail "the installed front end would run \"$chosen\", not $root/usr/bin/gridorb"
 chosen=$(choose GRIDORB=/opt/elsewhere/gridorb 2>&1)
 [ "$chosen" = /opt/elsewhere/gridorb ] || fail "with GRIDORB set the front end would run \"$chosen\""
+# ... and draws water's HOMO with its picture extension from /usr/lib/gridorb.
+drawn=$(cd "$folder" && env -i PATH=/usr/bin:/bin HOME="$folder" "$tclsh" <<TCL 2>&1
+source main.tcl
+set problem [::gridorb::loadExtension \$::gridorb::home]
+if {\$problem ne ""} { puts \$problem; exit }
+cd $run
+set volume [::gridorb::readResult ::picture 1]
+::picture level [expr {0.05 * 256 / 0.743110478}]
+::picture view face-on 1.5
+::picture save $scratch/picture.png 600 400
+puts "[file exists $scratch/picture.png] [dict get \$volume dimensions]"
+TCL
+)
+[ "$drawn" = "1 51 51 51" ] || fail "the installed front end could not draw a picture: $drawn"
+[ "$(head -c 8 "$scratch/picture.png" 2>/dev/null | od -An -tx1 | tr -d ' ')" = 89504e470d0a1a0a ] ||
+    fail "the installed front end's picture is not a PNG file"
 
 # ---- 7. the installed launcher starts "wish main.tcl" where it is started
 launcher_log=$scratch/launcher-test.log
