@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "units/fatal_report.h"
+#include "units/run_end.h"
 
 namespace gridorb::wavefunction {
 namespace {
@@ -150,13 +151,13 @@ std::int32_t readListInteger(std::string_view record, std::int32_t orbitalCount)
     state.external = false;
 
     ListIntegerScan scan = scanListInteger(record);
-    if (scan.outcome == Outcome::Failure) units::fatalError(scan.errorNumber, scan.context);
+    if (scan.outcome == Outcome::Failure) units::endFailedRun(scan.errorNumber, scan.context);
     // No value leaves the number at its initial 0.
     double value = scan.outcome == Outcome::Value ? scan.value : 0.0;
     if (!(value >= 1.0 && value <= static_cast<double>(orbitalCount))) {
         std::string message = "orbital " + describe(value) + " does not exist: FOR013 has ";
         message += orbitalCount == 1 ? "only orbital 1" : "orbitals 1 to " + std::to_string(orbitalCount);
-        units::rejectInput(message);
+        units::endRejectedRun(message);
     }
     return static_cast<std::int32_t>(value);
 }
