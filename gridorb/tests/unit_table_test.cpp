@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -250,6 +251,22 @@ TEST_F(UnitTable, AFailedWriteToAFileEndsTheRun) {
         testing::KilledBySignal(SIGABRT),
         testing::Eq("write: No space left on device\r\napparent state: unit 22 named /dev/full\r\n"
                     "last format: list io\r\nlately writing direct unformatted external IO\r\n"));
+}
+
+TEST_F(UnitTable, AFileThatCannotBeCutEndsTheRunAtClose) {
+    // A memory file sealed against shrinking, longer than what is written.
+    EXPECT_EXIT(
+        {
+            int fd = ::memfd_create("TARNEL.COR", MFD_ALLOW_SEALING);
+            if (fd < 0 || ::write(fd, std::string(1000, 'z').data(), 1000) != 1000 ||
+                ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK) != 0) {
+                std::_Exit(99);
+            }
+            openOutputFile(22, "/proc/self/fd/" + std::to_string(fd));
+            writeRecord(22, "kept", 4);
+            closeUnit(22);
+        },
+        testing::KilledBySignal(SIGABRT), testing::StartsWith("endfile: truncation failed in endfile\r\n"));
 }
 
 TEST_F(UnitTable, AnOutputFileThatCannotBeCreatedIsReported) {

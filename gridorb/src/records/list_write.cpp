@@ -4,7 +4,7 @@
 
 #include "records/real_text.h"
 #include "records/record_buffer.h"
-#include "units/fatal_report.h"
+#include "units/statement_state.h"
 #include "units/unit_table.h"
 
 namespace gridorb::records {
@@ -23,12 +23,7 @@ void endRecordBefore(int unit, std::size_t counted) {
 }  // namespace
 
 ListWrite::ListWrite(int unit) : unit_(unit) {
-    units::StatementState& state = units::statementState();
-    state.currentUnit = unit;
-    state.formatText = "list io";
-    state.reading = false;
-    state.formatted = true;
-    state.external = true;
+    units::beginStatement(units::Statement::ListWrite, unit);
     units::prepareForWrite(unit, "list output start");
     recordBuffer().clear();
 }

@@ -13,8 +13,10 @@
 #include <new>
 #include <string>
 
-#include "units/fatal_report.h"
+#include "units/error_numbers.h"
 #include "units/run_end.h"
+#include "units/signal_mask.h"
+#include "units/statement_state.h"
 
 namespace gridorb::units {
 namespace {
@@ -56,34 +58,13 @@ Unit g_units[UNIT_COUNT];
 char g_buffers[UNIT_COUNT][BUFFER_SIZE];
 
 [[noreturn, gnu::cold]] void noSuchUnit() {
-    endFailedRun(101, "unit number");  // no statement of the run names another unit
+    endFailedRun(ILLEGAL_UNIT_NUMBER, "unit number");  // no statement of the run names another unit
 }
 
 Unit& unitAt(int unit) {
     if (unit < 0 || unit >= UNIT_COUNT) [[unlikely]] noSuchUnit();
     return g_units[unit];
 }
-
-// The run's four signals are held back while a buffer is handed to the
-// system, so that a handler never writes the same bytes twice.
-class SignalHold {
-public:
-    SignalHold() {
-        sigset_t set;
-        sigemptyset(&set);
-        sigaddset(&set, SIGINT);
-        sigaddset(&set, SIGTERM);
-        sigaddset(&set, SIGFPE);
-        sigaddset(&set, SIGABRT);
-        sigprocmask(SIG_BLOCK, &set, &saved_);
-    }
-    ~SignalHold() { sigprocmask(SIG_SETMASK, &saved_, nullptr); }
-    SignalHold(const SignalHold&) = delete;
-    SignalHold& operator=(const SignalHold&) = delete;
-
-private:
-    sigset_t saved_;
-};
 
 // write() until done; returns false with errno set on failure.
 bool writeAll(int fd, const char* bytes, std::size_t length) {
@@ -115,11 +96,12 @@ bool flushPending(int index) {
     return ok;
 }
 
-// A failed write to a named output file ends the run; the console and
-// standard error go on regardless.
-void failIfReported(int index, bool ok, const char* context) {
+// A failed write to a named output file ends the run with `number`, or the
+// system's error when that is 0; the console and standard error go on
+// regardless.
+void failIfReported(int index, bool ok, const char* context, int number = 0) {
     if (ok || !g_units[index].reportWriteFailures) return;
-    int error = errno;
+    int error = number != 0 ? number : errno;
     Unit& u = g_units[index];
     // The unit is given up before the report, so that closing the others
     // does not try this stream again.
@@ -142,7 +124,7 @@ void closeIndex(int index, bool report) {
         struct stat st;
         if (::fstat(u.fd, &st) == 0 && st.st_size > u.outputOffset) {
             bool cut = ::ftruncate(u.fd, u.outputOffset) == 0;
-            if (report) failIfReported(index, cut, "endfile");
+            if (report) failIfReported(index, cut, "endfile", TRUNCATION_FAILED);
         }
     }
     if (!u.standard && u.fd >= 0) {
@@ -197,9 +179,7 @@ namespace {
 // The start of an OPEN: the report shows the unit from here on.
 Unit& startOpen(int unit) {
     Unit& u = unitAt(unit);
-    StatementState& state = statementState();
-    state.currentUnit = unit;
-    state.external = true;
+    beginStatement(Statement::Open, unit);
     return u;
 }
 
@@ -273,7 +253,7 @@ void openInputFile(int unit, std::string_view name) {
 void closeUnit(int unit) {
     Unit& u = unitAt(unit);
     if (!u.connected) return;
-    SignalHold hold;
+    RunSignalsHeld held;
     if (u.standard) {
         // The standard streams stay connected: CLOSE only flushes them.
         flushPending(unit);
@@ -296,7 +276,7 @@ void flushStandardStreams() {
 
 [[noreturn]] void stopRun() {
     {
-        SignalHold hold;
+        RunSignalsHeld held;
         g_closeAllStarted = 1;
         // A failure to write out, cut or close an output file is reported:
         // a run whose files are incomplete must not end with status 0.
@@ -310,7 +290,7 @@ void flushStandardStreams() {
 
 void prepareForWrite(int unit, const char* failureContext) {
     Unit& u = unitAt(unit);
-    if (!u.connected) endFailedRun(114, failureContext);
+    if (!u.connected) endFailedRun(UNIT_NOT_CONNECTED, failureContext);
     if (u.access == Access::ReadOnly) {
         int fd = ::open(u.name.c_str(), O_RDWR | O_CLOEXEC);
         if (fd < 0) {
@@ -334,12 +314,12 @@ void writeRecord(int unit, const char* bytes, std::size_t length) {
     u.written = true;
     std::size_t whole = length + LINE_END_LENGTH;
     if (u.pending + whole > BUFFER_SIZE) {
-        SignalHold hold;
+        RunSignalsHeld held;
         failIfReported(unit, flushPending(unit), "write");
     }
     if (whole > BUFFER_SIZE) {
         // A record longer than the buffer goes out directly, still in one piece.
-        SignalHold hold;
+        RunSignalsHeld held;
         struct iovec parts[2] = {{const_cast<char*>(bytes), length}, {const_cast<char*>(LINE_END), LINE_END_LENGTH}};
         bool ok = true;
         std::size_t total = whole;
@@ -370,7 +350,7 @@ void writeRecord(int unit, const char* bytes, std::size_t length) {
     std::atomic_signal_fence(std::memory_order_seq_cst);
     u.pending = u.pending + whole;
     if (u.flushEachRecord) {
-        SignalHold hold;
+        RunSignalsHeld held;
         failIfReported(unit, flushPending(unit), "write");
     }
 }
@@ -423,7 +403,7 @@ namespace {
 char g_discarded[RECORD_ROOM_LIMIT];
 
 [[gnu::noinline, gnu::cold]] void flushForRoom(int unit) {
-    SignalHold hold;
+    RunSignalsHeld held;
     failIfReported(unit, flushPending(unit), "write");
 }
 
@@ -449,7 +429,7 @@ void endRecordsInRoom(int unit, std::size_t bytes) {
 
 std::size_t readBytes(int unit, void* destination, std::size_t length, const char* context) {
     Unit& u = unitAt(unit);
-    if (!u.connected || u.fd < 0) endFailedRun(114, context);
+    if (!u.connected || u.fd < 0) endFailedRun(UNIT_NOT_CONNECTED, context);
     char* out = static_cast<char*>(destination);
     std::size_t done = 0;
     const char* buffer = g_buffers[unit];

@@ -9,8 +9,9 @@
 #include <limits>
 #include <string>
 
-#include "units/fatal_report.h"
+#include "units/error_numbers.h"
 #include "units/run_end.h"
+#include "units/statement_state.h"
 #include "units/unit_table.h"
 
 namespace gridorb::wavefunction {
@@ -21,12 +22,7 @@ namespace {
 class RecordRead {
 public:
     explicit RecordRead(int unit) : unit_(unit) {
-        units::StatementState& state = units::statementState();
-        state.currentUnit = unit;
-        state.reading = true;
-        state.sequential = true;
-        state.formatted = false;
-        state.external = true;
+        units::beginStatement(units::Statement::UnformattedRead, unit);
 
         unsigned char word[4];
         if (units::readBytes(unit_, word, sizeof word, "start") != sizeof word) {
