@@ -30,7 +30,7 @@ constexpr std::size_t BLOCK_CHUNK = 4096;
     return representable ? magnitude : UNREPRESENTABLE_VALUE;
 }
 
-// scaleValue of a lobe over a run of at most BLOCK_CHUNK signed values,
+// The scaled magnitudes of a lobe over a run of at most BLOCK_CHUNK signed values,
 // written without branches so that it vectorises: the same double
 // operations, the same results. The body is compiled twice, for the baseline
 // processor and for one with AVX2 (never with FMA: there is no multiply-add
@@ -67,6 +67,8 @@ void scaleLobeOf(const float* values, std::int32_t* scaled, std::size_t count, d
     }
 }
 
+}  // namespace
+
 void scaleLobe(const float* values, std::int32_t* scaled, std::size_t count, Lobe lobe, float normaliser) {
     if (normaliser == 0.0f) {  // every value exactly 0
         std::fill(scaled, scaled + count, 0);
@@ -79,6 +81,8 @@ void scaleLobe(const float* values, std::int32_t* scaled, std::size_t count, Lob
         case Lobe::Whole: scaleLobeOf<Lobe::Whole>(values, scaled, count, divisor); break;
     }
 }
+
+namespace {
 
 void writeTextRecord(const char* text) { records::FormattedWrite(VOLUME_UNIT, "(A)").text(text).end(); }
 
@@ -132,12 +136,6 @@ float chooseNormaliser(float minimum, float maximum) {
     const float a = std::fabs(minimum);
     const float b = std::fabs(maximum);
     return a > b ? a : b;
-}
-
-std::int32_t scaleValue(float value, float normaliser) {
-    // Every grid value exactly 0: nothing to scale, every field shows 0.
-    if (normaliser == 0.0f) return 0;
-    return scaledMagnitude(value, static_cast<double>(normaliser));
 }
 
 void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, const OrbitalVolume& signedVolume) {
