@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "records/formatted_write.h"
+#include "units/run_end.h"
 #include "units/unit_table.h"
 
 namespace {
@@ -26,11 +27,11 @@ std::vector<std::int32_t> volumeValues() {
 
 void writeBlock(benchmark::State& state, const char* format) {
     std::vector<std::int32_t> values = volumeValues();
-    gridorb::units::openOutputFile(BENCH_UNIT, "/dev/null");
+    gridorb::units::endRunOn(gridorb::units::openOutputFile(BENCH_UNIT, "/dev/null"));
     for (auto _ : state) {
         gridorb::records::FormattedWrite(BENCH_UNIT, format).integers(values).end();
     }
-    gridorb::units::closeUnit(BENCH_UNIT);
+    gridorb::units::endRunOn(gridorb::units::closeUnit(BENCH_UNIT));
     // Bytes per block: 33162 records of 20 and one of 15, each with CR LF.
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * (33162 * 22 + 17));
 }

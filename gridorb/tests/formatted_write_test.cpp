@@ -18,6 +18,7 @@
 #include "support/process_runner.h"
 #include "support/record_capture.h"
 #include "units/fatal_report.h"
+#include "units/run_end.h"
 #include "units/unit_table.h"
 
 namespace gridorb::records {
@@ -226,7 +227,7 @@ TEST(FormattedWriteDeathTest, ReadOnlyFileEndsTheRun) {
             units::connectStandardUnits();
             if (::chdir(directory.path().c_str()) != 0) std::_Exit(99);
             units::statementState() = {};
-            units::openOutputFile(22, "SCRATCH.COR");
+            units::endRunOn(units::openOutputFile(22, "SCRATCH.COR"));
             FormattedWrite(22, "(A)").text("never written").end();
         },
         testing::KilledBySignal(SIGABRT),

@@ -8,6 +8,7 @@
 
 #include "records/formatted_write.h"
 #include "records/list_write.h"
+#include "units/run_end.h"
 #include "units/unit_table.h"
 
 namespace gridorb::output {
@@ -139,7 +140,7 @@ float chooseNormaliser(float minimum, float maximum) {
 }
 
 void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, const OrbitalVolume& signedVolume) {
-    units::openOutputFile(VOLUME_UNIT, VOLUME_FILE_NAME);
+    units::endRunOn(units::openOutputFile(VOLUME_UNIT, VOLUME_FILE_NAME));
 
     const VolumeRange range = splitVolume(signedVolume);
     records::ListWrite(units::CONSOLE_UNIT)

@@ -5,7 +5,6 @@
 
 #include "records/real_text.h"
 #include "records/record_buffer.h"
-#include "units/error_numbers.h"
 #include "units/run_end.h"
 #include "units/statement_state.h"
 #include "units/unit_table.h"
@@ -81,7 +80,7 @@ FormattedWrite::FormattedWrite(int unit, const char* format) : unit_(unit), form
     }
     // A bad format is found before the unit is touched: its file stays as it was.
     if (fields_.empty()) units::endFailedRun(units::ERROR_IN_FORMAT, "startio");
-    units::prepareForWrite(unit, "write start");
+    units::endRunOn(units::prepareForWrite(unit, "write start"));
     recordBuffer().clear();
 }
 
@@ -154,12 +153,14 @@ FormattedWrite& FormattedWrite::integers(std::span<const std::int32_t> values) {
             // item after it, or the end of the statement, ends it.
             std::size_t records = (values.size() - 1) / PER_RECORD;
             if (records > BATCH) records = BATCH;
-            char* out = units::recordRoom(unit_, records * STRIDE + FIELD_SLACK);
+            units::Failure failure;
+            char* out = units::recordRoom(unit_, records * STRIDE + FIELD_SLACK, failure);
+            units::endRunOn(failure);
             for (std::size_t r = 0; r < records; ++r, out += STRIDE) {
                 i5Fields(values.data() + r * PER_RECORD, PER_RECORD, out);
                 std::memcpy(out + PER_RECORD * 5, units::LINE_END, units::LINE_END_LENGTH);
             }
-            units::endRecordsInRoom(unit_, records * STRIDE);
+            units::endRunOn(units::endRecordsInRoom(unit_, records * STRIDE));
             values = values.subspan(records * PER_RECORD);
             continue;
         }

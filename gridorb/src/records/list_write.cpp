@@ -4,6 +4,7 @@
 
 #include "records/real_text.h"
 #include "records/record_buffer.h"
+#include "units/run_end.h"
 #include "units/statement_state.h"
 #include "units/unit_table.h"
 
@@ -24,7 +25,7 @@ void endRecordBefore(int unit, std::size_t counted) {
 
 ListWrite::ListWrite(int unit) : unit_(unit) {
     units::beginStatement(units::Statement::ListWrite, unit);
-    units::prepareForWrite(unit, "list output start");
+    units::endRunOn(units::prepareForWrite(unit, "list output start"));
     recordBuffer().clear();
 }
 

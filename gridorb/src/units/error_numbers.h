@@ -17,4 +17,13 @@ inline constexpr int UNIT_NOT_CONNECTED = 114;
 inline constexpr int READ_UNEXPECTED_CHARACTER = 115;
 inline constexpr int CANT_WRITE_FILE = 127;
 
+// What a unit primitive met: number 0 is nothing; otherwise the error number
+// and the context word of the report, which the statement that called the
+// primitive ends the run with (endRunOn, run_end.h).
+struct [[nodiscard]] Failure {
+    int number = 0;
+    const char* context = nullptr;
+    explicit operator bool() const { return number != 0; }
+};
+
 }  // namespace gridorb::units

@@ -64,7 +64,7 @@ public:
     }
     std::string_view text() const { return {bytes_, length_}; }
     void write() {
-        writeRecord(STDERR_UNIT, bytes_, length_);
+        (void)writeRecord(STDERR_UNIT, bytes_, length_);
         length_ = 0;
     }
 

@@ -25,7 +25,9 @@ public:
         units::beginStatement(units::Statement::UnformattedRead, unit);
 
         unsigned char word[4];
-        if (units::readBytes(unit_, word, sizeof word, "start") != sizeof word) {
+        std::size_t got = 0;
+        units::endRunOn(units::readBytes(unit_, word, sizeof word, "start", got));
+        if (got != sizeof word) {
             units::endFailedRun(units::END_OF_FILE, "start");
         }
         std::uint32_t bits = static_cast<std::uint32_t>(word[0]) | static_cast<std::uint32_t>(word[1]) << 8 |
@@ -49,7 +51,8 @@ public:
         std::size_t transfer = count < fitting ? count : fitting;
         std::size_t bytes = transfer * width;
         if (bytes > 0) {
-            std::size_t got = units::readBytes(unit_, destination, bytes, "do_us");
+            std::size_t got = 0;
+            units::endRunOn(units::readBytes(unit_, destination, bytes, "do_us", got));
             taken_ += static_cast<std::int64_t>(got);
             if (got < bytes) units::endFailedRun(units::END_OF_FILE, "do_us");
         }
@@ -120,7 +123,7 @@ float narrow(double value) {
 }  // namespace
 
 void readWavefunctionFile(MoleculeRecord& molecule, RawWavefunction& raw) {
-    units::openInputFile(WAVEFUNCTION_UNIT, WAVEFUNCTION_FILE_NAME);
+    units::endRunOn(units::openInputFile(WAVEFUNCTION_UNIT, WAVEFUNCTION_FILE_NAME));
 
     std::int32_t atomCount;
     std::int32_t orbitalCount;
