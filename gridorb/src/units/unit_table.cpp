@@ -19,8 +19,6 @@
 namespace gridorb::units {
 namespace {
 
-enum class Access { ReadOnly, WriteOnly, Both };
-
 // One stream buffer per unit, in static storage: nothing is allocated while
 // the run writes, and a signal handler can reach every byte still to go out.
 constexpr std::size_t BUFFER_SIZE = 64 * 1024;
@@ -30,10 +28,8 @@ struct Unit {
     bool standard = false;  // preconnected: the descriptor is never closed
     int fd = -1;
     std::string name;  // private copy, trailing blanks removed; empty if none
-    bool formatted = true;
-    bool seekable = false;
-    bool regularFile = false;
-    Access access = Access::Both;
+    bool regularFile = false;  // the only kind of file that is cut at CLOSE
+    bool readOnly = false;     // opened for reading; a WRITE reopens it for update
     bool written = false;
     bool flushEachRecord = false;  // a terminal sees each record when it ends
     bool reportWriteFailures = false;
@@ -114,7 +110,7 @@ Failure closeIndex(int index, bool report) {
         return report ? failed(index, ok, context, number) : Failure{};
     };
     if (Failure f = failedStep(flushPending(index), "write")) return f;
-    if (u.written && !u.name.empty() && u.seekable && u.regularFile && u.fd >= 0) {
+    if (u.written && !u.name.empty() && u.regularFile && u.fd >= 0) {
         struct stat st;
         if (::fstat(u.fd, &st) == 0 && st.st_size > u.outputOffset) {
             bool cut = ::ftruncate(u.fd, u.outputOffset) == 0;
@@ -163,12 +159,10 @@ void connectStandard(int index, int fd, bool written) {
     u.standard = true;
     u.fd = fd;
     u.name.clear();
-    u.formatted = true;
-    u.seekable = ::isatty(fd) == 0;
-    u.access = Access::Both;
+    u.readOnly = false;
     u.written = written;
     // Standard error is unbuffered; a terminal console sees each record at once.
-    u.flushEachRecord = index == STDERR_UNIT || !u.seekable;
+    u.flushEachRecord = index == STDERR_UNIT || ::isatty(fd) != 0;
     u.reportWriteFailures = false;
 }
 
@@ -189,9 +183,8 @@ Failure openOutputFile(int unit, std::string_view name) {
     }
     if (Failure f = startOpen(unit, name)) return f;
     Unit& u = g_units[unit];
-    u.formatted = true;
     u.written = false;
-    u.access = Access::Both;
+    u.readOnly = false;
     u.pending = 0;
     u.outputOffset = 0;
     u.standard = false;
@@ -202,19 +195,17 @@ Failure openOutputFile(int unit, std::string_view name) {
     if (fd < 0) {
         fd = ::open(u.name.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd >= 0) {
-            u.access = Access::ReadOnly;
+            u.readOnly = true;
         } else {
             fd = ::open(u.name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
             if (fd < 0) return {errno, "open"};
-            u.access = Access::WriteOnly;
             u.written = true;
         }
     }
     struct stat st;
     u.regularFile = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     u.fd = fd;
-    u.seekable = ::isatty(fd) == 0;
-    u.flushEachRecord = !u.seekable;
+    u.flushEachRecord = ::isatty(fd) != 0;
     u.connected = true;
     return {};
 }
@@ -227,10 +218,8 @@ Failure openInputFile(int unit, std::string_view name) {
     if (fd < 0) return {errno, "open"};
     u.fd = fd;
     u.standard = false;
-    u.formatted = false;
-    u.access = Access::ReadOnly;
+    u.readOnly = true;
     u.written = false;
-    u.seekable = ::isatty(fd) == 0;
     u.regularFile = false;
     u.flushEachRecord = false;
     u.reportWriteFailures = false;
@@ -278,7 +267,7 @@ Failure prepareForWrite(int unit, const char* failureContext) {
     if (!validUnit(unit)) return NO_SUCH_UNIT;
     Unit& u = g_units[unit];
     if (!u.connected) return {UNIT_NOT_CONNECTED, failureContext};
-    if (u.access == Access::ReadOnly) {
+    if (u.readOnly) {
         int fd = ::open(u.name.c_str(), O_RDWR | O_CLOEXEC);
         ::close(u.fd);
         if (fd < 0) {
@@ -287,7 +276,7 @@ Failure prepareForWrite(int unit, const char* failureContext) {
             return {CANT_WRITE_FILE, failureContext};
         }
         u.fd = fd;
-        u.access = Access::Both;
+        u.readOnly = false;
         u.outputOffset = u.readOffset;
         if (::lseek(fd, u.outputOffset, SEEK_SET) < 0) u.outputOffset = 0;
     }

@@ -34,7 +34,7 @@ Failure openOutputFile(int unit, std::string_view name);
 // system never writes such a file, whatever its permissions.
 Failure openInputFile(int unit, std::string_view name);
 
-// CLOSE with no status (keep): a written, named, seekable file is cut at its
+// CLOSE with no status (keep): a written, named regular file is cut at its
 // current position (a failed cut is error 111, "endfile"); a standard
 // stream keeps its descriptor.
 Failure closeUnit(int unit);
