@@ -14,7 +14,6 @@ namespace gridorb::records {
 
 class RecordBuffer {
 public:
-    const char* data() const { return data_; }
     // The record position: characters assembled so far.
     std::size_t length() const { return length_; }
     void clear() { length_ = 0; }
@@ -30,11 +29,6 @@ public:
     void append(const char* bytes, std::size_t count) {
         char* at = reserve(count);
         if (count > 0) std::memcpy(at, bytes, count);
-        length_ += count;
-    }
-    void appendRepeated(char c, std::size_t count) {
-        char* at = reserve(count);
-        if (count > 0) std::memset(at, c, count);
         length_ += count;
     }
 
