@@ -292,9 +292,7 @@ Failure writeRecord(int unit, const char* bytes, std::size_t length) {
     std::size_t whole = length + LINE_END_LENGTH;
     if (u.pending + whole > BUFFER_SIZE) {
         RunSignalsHeld held;
-        if (u.pending + whole > BUFFER_SIZE) {
-            if (Failure f = failed(unit, flushPending(unit), "write")) return f;
-        }
+        if (Failure f = failed(unit, flushPending(unit), "write")) return f;
         if (whole > BUFFER_SIZE) {
             // Longer than the buffer: straight out, the signals held so that
             // a handler never sees part of it.
