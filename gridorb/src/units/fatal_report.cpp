@@ -1,5 +1,6 @@
 #include "units/fatal_report.h"
 
+#include <charconv>
 #include <cstring>
 
 #include "units/unit_table.h"
@@ -53,14 +54,7 @@ public:
     }
     void addNumber(long value) {
         char digits[24];
-        int n = 0;
-        unsigned long magnitude = value < 0 ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
-        do {
-            digits[n++] = static_cast<char>('0' + magnitude % 10);
-            magnitude /= 10;
-        } while (magnitude != 0);
-        if (value < 0) add("-");
-        while (n > 0) add(&digits[--n], 1);
+        add(digits, static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits));
     }
     std::string_view text() const { return {bytes_, length_}; }
     void write() {
