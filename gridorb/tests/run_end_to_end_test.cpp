@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -263,6 +265,14 @@ TEST(EndToEndOutputFailure, FullDiskEndsTheRunThroughTheReport) {
         EXPECT_EQ(report[1], std::string("apparent state: unit ") + (name[0] == 'T' ? "22" : "24") + " named " + name);
         EXPECT_EQ(report[2], name[0] == 'T' ? "last format: list io" : "last format: (4I5)");
         EXPECT_EQ(report[3], "lately writing sequential formatted external IO");
+        if (name[0] == 'V') {
+            // The manual shows this report as the program writes it.
+            std::ifstream page(GRIDORB_EXAMPLES_DIR "/../man/gridorb.1");
+            const std::string manual{std::istreambuf_iterator<char>(page), std::istreambuf_iterator<char>()};
+            std::string shown = ".EX\n";
+            for (const std::string& line : report) shown += line + "\n";
+            EXPECT_NE(manual.find(shown + ".EE\n"), std::string::npos) << "man/gridorb.1 lacks:\n" << shown;
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "units/run_end.h"
 #include "units/unit_table.h"
 
 // The one record buffer of the process, shared by every unit: the record in
@@ -13,7 +14,6 @@ namespace gridorb::records {
 
 class RecordBuffer {
 public:
-    const char* data() const { return data_; }
     // The record position: characters assembled so far.
     std::size_t length() const { return length_; }
     void clear() { length_ = 0; }
@@ -31,16 +31,11 @@ public:
         if (count > 0) std::memcpy(at, bytes, count);
         length_ += count;
     }
-    void appendRepeated(char c, std::size_t count) {
-        char* at = reserve(count);
-        if (count > 0) std::memset(at, c, count);
-        length_ += count;
-    }
 
     // Ends the record: its bytes go to the unit (which adds the line end),
     // and the record position is 0 again.
     void endRecord(int unit) {
-        units::writeRecord(unit, data_ == nullptr ? "" : data_, length_);
+        units::endRunOn(units::writeRecord(unit, data_ == nullptr ? "" : data_, length_));
         length_ = 0;
     }
 

@@ -1,14 +1,12 @@
 #include "units/fatal_report.h"
 
+#include <charconv>
 #include <cstring>
 
-#include "units/run_end.h"
 #include "units/unit_table.h"
 
 namespace gridorb::units {
 namespace {
-
-StatementState g_state;
 
 constexpr const char* LIBRARY_ERROR_TEXTS[] = {
     "error in format",                // 100
@@ -56,17 +54,11 @@ public:
     }
     void addNumber(long value) {
         char digits[24];
-        int n = 0;
-        unsigned long magnitude = value < 0 ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
-        do {
-            digits[n++] = static_cast<char>('0' + magnitude % 10);
-            magnitude /= 10;
-        } while (magnitude != 0);
-        if (value < 0) add("-");
-        while (n > 0) add(&digits[--n], 1);
+        add(digits, static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits));
     }
+    std::string_view text() const { return {bytes_, length_}; }
     void write() {
-        writeRecord(STDERR_UNIT, bytes_, length_);
+        (void)writeRecord(STDERR_UNIT, bytes_, length_);
         length_ = 0;
     }
 
@@ -75,17 +67,7 @@ private:
     std::size_t length_ = 0;
 };
 
-}  // namespace
-
-StatementState& statementState() { return g_state; }
-
-const char* libraryErrorText(int number) {
-    if (number < 100 || number > 131) return nullptr;
-    return LIBRARY_ERROR_TEXTS[number - 100];
-}
-
-[[noreturn]] void fatalError(int number, const char* context) {
-    Line line;
+void addFailure(Line& line, int number, const char* context) {
     line.add(context);
     if (number >= 0 && number <= 99) {
         line.add(": ");
@@ -99,12 +81,31 @@ const char* libraryErrorText(int number) {
         line.add(": illegal error number ");
         line.addNumber(number);
     }
+}
+
+}  // namespace
+
+const char* libraryErrorText(int number) {
+    if (number < 100 || number > 131) return nullptr;
+    return LIBRARY_ERROR_TEXTS[number - 100];
+}
+
+std::string describeFailure(int number, const char* context) {
+    Line line;
+    addFailure(line, number, context);
+    return std::string(line.text());
+}
+
+void writeFatalReport(int number, const char* context) {
+    Line line;
+    addFailure(line, number, context);
     line.write();
 
-    if (g_state.currentUnit >= 0) {
+    const StatementState& state = statementState();
+    if (state.currentUnit >= 0) {
         line.add("apparent state: unit ");
-        line.addNumber(g_state.currentUnit);
-        std::string_view name = fileName(g_state.currentUnit);
+        line.addNumber(state.currentUnit);
+        std::string_view name = fileName(state.currentUnit);
         if (name.empty()) {
             line.add(" (unnamed)");
         } else {
@@ -116,33 +117,19 @@ const char* libraryErrorText(int number) {
     }
     line.write();
 
-    if (g_state.formatText != nullptr) {
+    if (state.formatText != nullptr) {
         line.add("last format: ");
-        line.add(g_state.formatText);
+        line.add(state.formatText);
         line.write();
     }
 
     line.add("lately ");
-    line.add(g_state.reading ? "reading" : "writing");
-    line.add(g_state.sequential ? " sequential" : " direct");
-    line.add(g_state.formatted ? " formatted" : " unformatted");
-    line.add(g_state.external ? " external" : " internal");
+    line.add(state.reading ? "reading" : "writing");
+    line.add(state.sequential ? " sequential" : " direct");
+    line.add(state.formatted ? " formatted" : " unformatted");
+    line.add(state.external ? " external" : " internal");
     line.add(" IO");
     line.write();
-
-    // Every file keeps exactly the records completed before the failure, and
-    // the console keeps every line written before it.
-    flushStandardStreams();
-    closeAllUnits();
-    flushStandardStreams();
-    abortRun();
-}
-
-[[noreturn]] void rejectInput(std::string_view message) {
-    writeRecord(STDERR_UNIT, message.data(), message.size());
-    closeAllUnits();
-    flushStandardStreams();
-    exitRun(2);
 }
 
 }  // namespace gridorb::units
