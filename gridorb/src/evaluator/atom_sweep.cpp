@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/processor.h"
+
 // The 32-byte vector helpers below are internal and always inlined, so the
 // ABI note that both compilers give for them under the default target does
 // not apply.
@@ -131,12 +133,9 @@ inline __attribute__((always_inline)) void sweepAtomBody(const KernelAtom& atom,
     }
 }
 
-#if defined(__x86_64__)
-__attribute__((target("avx2"))) void sweepAtomAvx2(const KernelAtom& atom, int izBegin, int izEnd,
-                                                   OrbitalVolume& psi) {
+GRIDORB_AVX2_TARGET void sweepAtomAvx2(const KernelAtom& atom, int izBegin, int izEnd, OrbitalVolume& psi) {
     sweepAtomBody(atom, izBegin, izEnd, psi);
 }
-#endif
 
 void sweepAtomBaseline(const KernelAtom& atom, int izBegin, int izEnd, OrbitalVolume& psi) {
     sweepAtomBody(atom, izBegin, izEnd, psi);
@@ -147,15 +146,11 @@ void sweepAtomBaseline(const KernelAtom& atom, int izBegin, int izEnd, OrbitalVo
 void sweepAtom(const KernelAtom& atom, int izBegin, int izEnd, OrbitalVolume& psi) {
     izBegin = std::max(izBegin, 0);
     izEnd = std::min(izEnd, POINTS_PER_AXIS);
-#if defined(__x86_64__)
-    // The program's one processor check. Both paths give the same bits.
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2) {
+    if (platform::hasAvx2()) {
         sweepAtomAvx2(atom, izBegin, izEnd, psi);
-        return;
+    } else {
+        sweepAtomBaseline(atom, izBegin, izEnd, psi);
     }
-#endif
-    sweepAtomBaseline(atom, izBegin, izEnd, psi);
 }
 
 }  // namespace gridorb::evaluator
