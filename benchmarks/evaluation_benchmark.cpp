@@ -36,7 +36,7 @@ std::unique_ptr<Prepared> prepare(const std::string& name, int orbital) {
     return p;
 }
 
-void literal(benchmark::State& state, const std::string& name, int orbital) {
+void plainReference(benchmark::State& state, const std::string& name, int orbital) {
     auto p = prepare(name, orbital);
     for (auto _ : state) {
         reference::evaluate(p->molecule, p->column.data(), {p->frame.planeX, p->frame.planeY, p->frame.planeZ},
@@ -54,14 +54,14 @@ void fast(benchmark::State& state, const std::string& name, int orbital) {
     }
 }
 
-void BM_EvaluateLiteralPerfluorohexadecane(benchmark::State& s) { literal(s, "perfluorohexadecane", 151); }
+void BM_EvaluateReferencePerfluorohexadecane(benchmark::State& s) { plainReference(s, "perfluorohexadecane", 151); }
 void BM_EvaluateFastPerfluorohexadecane(benchmark::State& s) { fast(s, "perfluorohexadecane", 151); }
-void BM_EvaluateLiteralWater(benchmark::State& s) { literal(s, "water", 4); }
+void BM_EvaluateReferenceWater(benchmark::State& s) { plainReference(s, "water", 4); }
 void BM_EvaluateFastWater(benchmark::State& s) { fast(s, "water", 4); }
 
-BENCHMARK(BM_EvaluateLiteralPerfluorohexadecane)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_EvaluateReferencePerfluorohexadecane)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EvaluateFastPerfluorohexadecane)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_EvaluateLiteralWater)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_EvaluateReferenceWater)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EvaluateFastWater)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
