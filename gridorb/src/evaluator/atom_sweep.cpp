@@ -38,15 +38,13 @@ struct RowTerms {
     double gz = 0.0;
 };
 
-// The points x .. x+N-1 of a row; N = 3 only for the last vector of a row,
-// whose fourth lane (the padding of the factor tables) is neither read from
-// psi nor stored.
-template <bool S, bool P, int N>
+// Four points x .. x+3 of a row.
+template <bool S, bool P>
 inline __attribute__((always_inline)) void sweepVector(const KernelPrimitive& f, const Double4& syz,
                                                        const Double4& pyz, const Double4& gy, const Double4& gz,
                                                        int x, float* row) {
-    Float4 stored{};
-    std::memcpy(&stored, row + x, sizeof(float) * N);
+    Float4 stored;
+    std::memcpy(&stored, row + x, sizeof stored);
     Double4 psi = __builtin_convertvector(stored, Double4);
     if constexpr (S) {
         psi = psi + syz * loadDouble4(f.sx.data() + x);
@@ -61,7 +59,22 @@ inline __attribute__((always_inline)) void sweepVector(const KernelPrimitive& f,
         psi = psi + term;
     }
     stored = __builtin_convertvector(psi, Float4);
-    std::memcpy(row + x, &stored, sizeof(float) * N);
+    std::memcpy(row + x, &stored, sizeof stored);
+}
+
+// The same operations on the last points of a row, one at a time: a row
+// holds 51 points, and a vector store over its end followed by the next
+// primitive's loads would stall the processor on every row.
+template <bool S, bool P>
+inline __attribute__((always_inline)) void sweepPoint(const KernelPrimitive& f, const RowTerms& t, int x,
+                                                      float* row) {
+    double psi = row[x];
+    if constexpr (S) {
+        psi = psi + t.syz * f.sx[x];
+        if constexpr (P) psi = static_cast<float>(psi);
+    }
+    if constexpr (P) psi = psi + (((t.pyz + f.px[x]) * f.gx[x]) * t.gy) * t.gz;
+    row[x] = static_cast<float>(psi);
 }
 
 constexpr int ROW_TAIL = POINTS_PER_AXIS % 4;
@@ -74,8 +87,10 @@ inline __attribute__((always_inline)) void sweepRow(const KernelPrimitive& f, co
     const Double4 syz = broadcast(t.syz), pyz = broadcast(t.pyz), gy = broadcast(t.gy), gz = broadcast(t.gz);
     const int whole = std::min(end, LAST_VECTOR);
     int x = begin;
-    for (; x < whole; x += 4) sweepVector<S, P, 4>(f, syz, pyz, gy, gz, x, row);
-    if (x < end) sweepVector<S, P, ROW_TAIL>(f, syz, pyz, gy, gz, x, row);
+    for (; x < whole; x += 4) sweepVector<S, P>(f, syz, pyz, gy, gz, x, row);
+    if (x < end) {
+        for (int i = x; i < POINTS_PER_AXIS; ++i) sweepPoint<S, P>(f, t, i, row);
+    }
 }
 
 // Both terms of one primitive over a row: the points that only one of them

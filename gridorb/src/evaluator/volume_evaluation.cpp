@@ -17,9 +17,10 @@ namespace {
 // The calling thread sweeps z-planes [0, SPLIT), the helper the rest.
 constexpr int SPLIT = (POINTS_PER_AXIS + 1) / 2;
 
-// Every atom laid out once, by whichever thread claims it first: a thread
-// about to sweep atom i claims the atoms not yet claimed up to i + 1, so the
-// two threads take turns, then waits for atom i if the other has it in hand.
+// Every atom laid out once, by whichever thread claims it: a thread about to
+// sweep atom i claims atom i if nobody has, and then one atom more, so that
+// each lays out about as many as it sweeps while any are left; then it waits
+// for atom i if the other thread has it in hand.
 class SharedLayouts {
 public:
     SharedLayouts(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
@@ -27,9 +28,10 @@ public:
         : atoms_(atoms), frame_(frame), weights_(weights), store_(store) {}
 
     const KernelAtom& get(int i) {
-        const int last = std::min(i + 1, atoms_.count - 1);
-        for (int m = next_.load(std::memory_order_relaxed); m <= last;) {
+        bool oneMore = true;
+        for (int m = next_.load(std::memory_order_relaxed); m < atoms_.count && (m <= i || oneMore);) {
             if (!next_.compare_exchange_weak(m, m + 1, std::memory_order_relaxed)) continue;
+            if (m > i) oneMore = false;
             prepareKernelAtom(computeAtomFactors(atoms_.atoms[m], frame_, weights_), store_[m]);
             ready_[m].store(true, std::memory_order_release);
             ready_[m].notify_all();
