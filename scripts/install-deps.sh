@@ -13,6 +13,9 @@ if [[ "${1:-}" == "--test" ]]; then
   # The Debian package test: dpkg-shlibdeps and dpkg-parsechangelog, and the
   # manual pages rendered by groff and man.
   packages+=(dpkg-dev groff-base man-db)
+  # The arm64 cross build and user-mode emulation to run it (and to run the
+  # x86-64 build as a processor without AVX2 would).
+  packages+=(g++-aarch64-linux-gnu qemu-user)
 fi
 
 missing=()

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <string>
 
+#include "platform/processor.h"
 #include "records/formatted_write.h"
 #include "records/list_write.h"
 #include "units/run_end.h"
@@ -53,15 +54,13 @@ void scaleLobeBaseline(const float* values, std::int32_t* scaled, std::size_t co
 }
 
 template <Lobe L>
-__attribute__((target("avx2"))) void scaleLobeAvx2(const float* values, std::int32_t* scaled, std::size_t count,
-                                                   double divisor) {
+GRIDORB_AVX2_TARGET void scaleLobeAvx2(const float* values, std::int32_t* scaled, std::size_t count, double divisor) {
     scaleLobeBody<L>(values, scaled, count, divisor);
 }
 
 template <Lobe L>
 void scaleLobeOf(const float* values, std::int32_t* scaled, std::size_t count, double divisor) {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2) {
+    if (platform::hasAvx2()) {
         scaleLobeAvx2<L>(values, scaled, count, divisor);
     } else {
         scaleLobeBaseline<L>(values, scaled, count, divisor);
