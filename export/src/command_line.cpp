@@ -128,8 +128,12 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             const std::string why = "must be WIDTHxHEIGHT, each from 16 to " + std::to_string(MAX_PICTURE_SIDE);
             const std::size_t x = v.find('x');
             if (x == std::string::npos) refuse(name, v, why);
-            o.width = wholeNumber(name, v.substr(0, x), 16, MAX_PICTURE_SIDE, why);
-            o.height = wholeNumber(name, v.substr(x + 1), 16, MAX_PICTURE_SIDE, why);
+            try {
+                o.width = wholeNumber(name, v.substr(0, x), 16, MAX_PICTURE_SIDE, why);
+                o.height = wholeNumber(name, v.substr(x + 1), 16, MAX_PICTURE_SIDE, why);
+            } catch (const UsageError&) {
+                refuse(name, v, why);
+            }
         } else if (name == "--view") {
             std::string v = value();
             if (v == "auto") o.view = picture::ViewAxis::Auto;

@@ -18,7 +18,7 @@ std::string lowered(std::string_view text) {
 // Decimal digits only, no sign; nothing when anything else is there or the
 // value is far beyond any orbital count.
 std::optional<std::int64_t> digitsValue(std::string_view text) {
-    if (text.empty() || text.size() > 9) return std::nullopt;
+    if (text.empty() || text.size() > 9 || text[0] < '0' || text[0] > '9') return std::nullopt;
     std::int64_t value = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
