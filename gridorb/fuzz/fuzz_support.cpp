@@ -4,7 +4,9 @@
 
 #include <cstdlib>
 
+#include "units/fatal_report.h"
 #include "units/run_end.h"
+#include "units/unit_table.h"
 
 namespace gridorb::fuzzsupport {
 namespace {
@@ -33,10 +35,23 @@ void say(const std::string& text) {
 }  // namespace gridorb::fuzzsupport
 
 // The fuzz build's end of a run: back to the target instead of out of the
-// process. The units are closed as they would be before a real end.
+// process. The report is written and the units are closed as before a real end.
 namespace gridorb::units {
 
-[[noreturn]] void abortRun() { throw fuzzsupport::RunEnded{fuzzsupport::RunEnded::Kind::Aborted, 0}; }
+[[noreturn]] void endFailedRun(int number, const char* context) {
+    writeFatalReport(number, context);
+    flushStandardStreams();
+    closeAllUnits();
+    flushStandardStreams();
+    throw fuzzsupport::RunEnded{fuzzsupport::RunEnded::Kind::Aborted, 0};
+}
+
+[[noreturn]] void endRejectedRun(std::string_view message) {
+    writeRecord(STDERR_UNIT, message.data(), message.size());
+    closeAllUnits();
+    flushStandardStreams();
+    exitRun(2);
+}
 
 [[noreturn]] void exitRun(int status) { throw fuzzsupport::RunEnded{fuzzsupport::RunEnded::Kind::Exited, status}; }
 

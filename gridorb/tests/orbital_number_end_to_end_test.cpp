@@ -99,11 +99,12 @@ INSTANTIATE_TEST_SUITE_P(
                     fatal({"7.0"}, INVALID_INTEGER), fatal({"7e0"}, INVALID_INTEGER),
                     fatal({"5+"}, "exponent field: incomprehensible list input"),
                     fatal({"*5"}, "bad repetition count: incomprehensible list input"),
+                    fatal({"2**3"}, INVALID_NUMBER),
                     // Argument 1 decides, whatever follows it.
                     fatal({"x", "7"}, INVALID_NUMBER),
                     // No value, or one that is no orbital of the file.
                     rejected({","}, "0"), rejected({"/"}, "0"), rejected({"-0"}, "0"), rejected({"5-3"}, "0"),
-                    rejected({"12"}, "12"), rejected({"-3"}, "-3"), rejected({"5+2"}, "500"),
+                    rejected({"12"}, "12"), rejected({"-3"}, "-3"), rejected({"5+2"}, "500"), rejected({"5+1*"}, "50"),
                     rejected({"99999999999"}, "99999999999"), rejected({"9+30"}, "9e+30")),
     [](const testing::TestParamInfo<BadArgument>& info) { return testName(info.param.arguments, info.index); });
 
@@ -154,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(GoodArgument{{"   7"}, "7"}, GoodArgument{{"\t 7"}, "7"}, GoodArgument{{"7,8"}, "7"},
                     GoodArgument{{"7 8"}, "7"}, GoodArgument{{"007"}, "7"}, GoodArgument{{"+7"}, "7"},
                     GoodArgument{{"7abc"}, "7"}, GoodArgument{{"7000-3"}, "7"}, GoodArgument{{"7", "x"}, "7"},
-                    GoodArgument{{std::string(24, ' ') + "799"}, "7"}, GoodArgument{{"2*5"}, "5"},
+                    GoodArgument{{std::string(24, ' ') + "799"}, "7"}, GoodArgument{{"2*5"}, "5"}, GoodArgument{{"2*3*4"}, "3"},
                     GoodArgument{{"1+1"}, "10"}),
     [](const testing::TestParamInfo<GoodArgument>& info) { return testName(info.param.arguments, info.index); });
 

@@ -164,7 +164,7 @@ TEST_F(UnitTable, MissingInputFileIsReportedWithTheSystemsText) {
 
 [[noreturn]] void failWithState(const StatementState& state, int number, const char* context) {
     statementState() = state;
-    fatalError(number, context);
+    endFailedRun(number, context);
 }
 
 TEST_F(UnitTable, ReportLinesFollowTheStatementState) {
@@ -190,6 +190,8 @@ TEST_F(UnitTable, EveryLibraryErrorHasItsText) {
     EXPECT_EQ(libraryErrorText(132), nullptr);
     EXPECT_STREQ(libraryErrorText(110), "off end of record");
     EXPECT_STREQ(libraryErrorText(127), "can't write file");
+    EXPECT_EQ(describeFailure(OFF_END_OF_RECORD, "do_us"), "do_us: off end of record");
+    EXPECT_EQ(describeFailure(ENOENT, "open"), "open: No such file or directory");
 }
 
 TEST_F(UnitTable, FatalReportKeepsCompletedRecordsAndCutsTheFile) {
@@ -200,7 +202,7 @@ TEST_F(UnitTable, FatalReportKeepsCompletedRecordsAndCutsTheFile) {
             openOutputFile(24, file);
             writeRecord(24, "kept", 4);
             writeRecord(CONSOLE_UNIT, "console line", 12);
-            fatalError(OFF_END_OF_RECORD, "do_us");
+            endFailedRun(OFF_END_OF_RECORD, "do_us");
         },
         testing::KilledBySignal(SIGABRT), testing::StartsWith("do_us: off end of record\r\n"));
     EXPECT_EQ(contents(file), "kept\r\n");
@@ -225,14 +227,14 @@ TEST_F(UnitTable, TheEndOfARunAbortsWhateverHandlesTheAbortSignal) {
     EXPECT_EXIT(
         {
             ::signal(SIGABRT, [](int) { ::_exit(0); });
-            abortRun();
+            endFailedRun(OFF_END_OF_RECORD, "do_us");
         },
         testing::KilledBySignal(SIGABRT), "");
     EXPECT_EXIT(exitRun(7), testing::ExitedWithCode(7), "");
 }
 
 TEST_F(UnitTable, RejectedInputIsOneLineAndStatusTwo) {
-    EXPECT_EXIT(rejectInput("FOR013: 62 atoms; at most 50 are supported"), testing::ExitedWithCode(2),
+    EXPECT_EXIT(endRejectedRun("FOR013: 62 atoms; at most 50 are supported"), testing::ExitedWithCode(2),
                 testing::Eq("FOR013: 62 atoms; at most 50 are supported\r\n"));
 }
 

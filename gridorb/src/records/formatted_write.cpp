@@ -10,6 +10,7 @@
 #include "records/real_text.h"
 #include "records/record_buffer.h"
 #include "units/fatal_report.h"
+#include "units/run_end.h"
 #include "units/unit_table.h"
 
 namespace gridorb::records {
@@ -164,10 +165,10 @@ FormattedWrite::FormattedWrite(int unit, const char* format) : unit_(unit), pars
         parsed_ = new Parsed;
         parsed = format != nullptr && parseFormat(format, parsed_->program);
     } catch (const std::bad_alloc&) {
-        units::fatalError(units::OUT_OF_FREE_SPACE, "malloc failure");
+        units::endFailedRun(units::OUT_OF_FREE_SPACE, "malloc failure");
     }
     // A bad format is found before the unit is touched: its file stays as it was.
-    if (!parsed) units::fatalError(units::ERROR_IN_FORMAT, "startio");
+    if (!parsed) units::endFailedRun(units::ERROR_IN_FORMAT, "startio");
     parsed_->format = format;
     const std::vector<FormatOp>& ops = parsed_->program.ops;
     parsed_->repeatedInteger = ops.size() == 2 && ops[0].kind == FormatOp::Kind::Data && ops[0].code == 'I';

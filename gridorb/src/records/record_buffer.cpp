@@ -3,6 +3,7 @@
 #include <new>
 
 #include "units/fatal_report.h"
+#include "units/run_end.h"
 
 namespace gridorb::records {
 
@@ -16,7 +17,7 @@ constexpr std::size_t MINIMUM_CAPACITY = 1024;
 
 void RecordBuffer::grow(std::size_t extra) {
     constexpr std::size_t LIMIT = static_cast<std::size_t>(-1) / 2;
-    if (extra > LIMIT - length_) units::fatalError(units::OUT_OF_FREE_SPACE, "malloc failure");
+    if (extra > LIMIT - length_) units::endFailedRun(units::OUT_OF_FREE_SPACE, "malloc failure");
     std::size_t wanted = length_ + extra;
     std::size_t capacity = capacity_ < MINIMUM_CAPACITY ? MINIMUM_CAPACITY : capacity_;
     while (capacity < wanted) capacity = capacity > LIMIT / 2 ? wanted : capacity * 2;
@@ -24,7 +25,7 @@ void RecordBuffer::grow(std::size_t extra) {
     try {
         bigger = new char[capacity];
     } catch (const std::bad_alloc&) {
-        units::fatalError(units::OUT_OF_FREE_SPACE, "malloc failure");
+        units::endFailedRun(units::OUT_OF_FREE_SPACE, "malloc failure");
     }
     if (length_ > 0) std::memcpy(bigger, data_, length_);
     delete[] data_;

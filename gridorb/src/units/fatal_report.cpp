@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "units/run_end.h"
 #include "units/unit_table.h"
 
 namespace gridorb::units {
@@ -65,6 +64,7 @@ public:
         if (value < 0) add("-");
         while (n > 0) add(&digits[--n], 1);
     }
+    std::string_view text() const { return {bytes_, length_}; }
     void write() {
         writeRecord(STDERR_UNIT, bytes_, length_);
         length_ = 0;
@@ -75,17 +75,7 @@ private:
     std::size_t length_ = 0;
 };
 
-}  // namespace
-
-StatementState& statementState() { return g_state; }
-
-const char* libraryErrorText(int number) {
-    if (number < 100 || number > 131) return nullptr;
-    return LIBRARY_ERROR_TEXTS[number - 100];
-}
-
-[[noreturn]] void fatalError(int number, const char* context) {
-    Line line;
+void addFailure(Line& line, int number, const char* context) {
     line.add(context);
     if (number >= 0 && number <= 99) {
         line.add(": ");
@@ -99,6 +89,26 @@ const char* libraryErrorText(int number) {
         line.add(": illegal error number ");
         line.addNumber(number);
     }
+}
+
+}  // namespace
+
+StatementState& statementState() { return g_state; }
+
+const char* libraryErrorText(int number) {
+    if (number < 100 || number > 131) return nullptr;
+    return LIBRARY_ERROR_TEXTS[number - 100];
+}
+
+std::string describeFailure(int number, const char* context) {
+    Line line;
+    addFailure(line, number, context);
+    return std::string(line.text());
+}
+
+void writeFatalReport(int number, const char* context) {
+    Line line;
+    addFailure(line, number, context);
     line.write();
 
     if (g_state.currentUnit >= 0) {
@@ -129,20 +139,6 @@ const char* libraryErrorText(int number) {
     line.add(g_state.external ? " external" : " internal");
     line.add(" IO");
     line.write();
-
-    // Every file keeps exactly the records completed before the failure, and
-    // the console keeps every line written before it.
-    flushStandardStreams();
-    closeAllUnits();
-    flushStandardStreams();
-    abortRun();
-}
-
-[[noreturn]] void rejectInput(std::string_view message) {
-    writeRecord(STDERR_UNIT, message.data(), message.size());
-    closeAllUnits();
-    flushStandardStreams();
-    exitRun(2);
 }
 
 }  // namespace gridorb::units

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 // The fatal input/output report and the statement state that it shows.
@@ -33,12 +34,13 @@ StatementState& statementState();
 // The text of error number 100..131, or nullptr outside that range.
 const char* libraryErrorText(int number);
 
-// The four-line report on standard error, then: flush, close every unit,
-// SIGABRT back to its default, abort.
-[[noreturn]] void fatalError(int number, const char* context);
+// The four-line report of a failed statement on standard error (unit 0):
+// what failed and why, then the statement state. Allocates nothing.
+void writeFatalReport(int number, const char* context);
 
-// Input outside the limits gridorb supports: one line on standard error,
-// every unit closed, exit status 2. Nothing else is written.
-[[noreturn]] void rejectInput(std::string_view message);
+// The report's first line alone, e.g. "do_us: off end of record" or
+// "open: No such file or directory". The file concerned is
+// fileName(statementState().currentUnit).
+std::string describeFailure(int number, const char* context);
 
 }  // namespace gridorb::units

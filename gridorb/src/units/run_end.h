@@ -1,13 +1,20 @@
 #pragma once
 
-// How a run finally ends, once its units are closed: the fatal report
-// aborts, rejected input and STOP exit with their status. These two live in
-// their own source file so that the fuzz build can link replacements that
-// hand control back to the fuzz target instead of ending the process.
+#include <string_view>
+
+// How a run ends when it cannot go on. The core calls these where the reason
+// is known; they live in their own library (gridorb_run_end), so that another
+// program linking the core can end a failed run its own way, and the fuzz
+// build can hand control back to its target.
 namespace gridorb::units {
 
-// SIGABRT back to its default action, then abort.
-[[noreturn]] void abortRun();
+// A failed statement: the four-line report (writeFatalReport), every unit
+// closed, SIGABRT back to its default action, abort.
+[[noreturn]] void endFailedRun(int number, const char* context);
+
+// Input outside the limits gridorb supports: the one line on standard
+// error, every unit closed, exit status 2. Nothing else is written.
+[[noreturn]] void endRejectedRun(std::string_view message);
 
 // Exit at once with `status`; the units are already closed and flushed.
 [[noreturn]] void exitRun(int status);

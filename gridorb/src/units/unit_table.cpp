@@ -56,7 +56,7 @@ Unit g_units[UNIT_COUNT];
 char g_buffers[UNIT_COUNT][BUFFER_SIZE];
 
 [[noreturn, gnu::cold]] void noSuchUnit() {
-    fatalError(101, "unit number");  // no statement of the run names another unit
+    endFailedRun(101, "unit number");  // no statement of the run names another unit
 }
 
 Unit& unitAt(int unit) {
@@ -127,7 +127,7 @@ void failIfReported(int index, bool ok, const char* context) {
     u.fd = -1;
     u.connected = false;
     u.pending = 0;
-    fatalError(error, context);
+    endFailedRun(error, context);
 }
 
 // Flush, cut at the current position when the unit was written, close.
@@ -165,7 +165,7 @@ void keepName(Unit& u, std::string_view name) {
     try {
         u.name.assign(name);
     } catch (const std::bad_alloc&) {
-        fatalError(OUT_OF_FREE_SPACE, "no space");
+        endFailedRun(OUT_OF_FREE_SPACE, "no space");
     }
 }
 
@@ -212,7 +212,7 @@ void openOutputFile(int unit, std::string_view name) {
         if (u.name == name) return;  // same file: nothing to renew but the blank mode
         closeIndex(unit, true);
     }
-    if (name.empty()) fatalError(NULL_FILE_NAME, "open");
+    if (name.empty()) endFailedRun(NULL_FILE_NAME, "open");
     keepName(u, name);
 
     u.formatted = true;
@@ -231,7 +231,7 @@ void openOutputFile(int unit, std::string_view name) {
             u.access = Access::ReadOnly;
         } else {
             fd = ::open(u.name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-            if (fd < 0) fatalError(errno, "open");
+            if (fd < 0) endFailedRun(errno, "open");
             u.access = Access::WriteOnly;
             u.written = true;
         }
@@ -248,12 +248,12 @@ void openInputFile(int unit, std::string_view name) {
     Unit& u = startOpen(unit);
     name = withoutTrailingBlanks(name);
     if (u.connected) closeIndex(unit, true);
-    if (name.empty()) fatalError(NULL_FILE_NAME, "open");
+    if (name.empty()) endFailedRun(NULL_FILE_NAME, "open");
     keepName(u, name);
 
     // Only ever opened for reading: an input file is never created or emptied.
     int fd = ::open(u.name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) fatalError(errno, "open");
+    if (fd < 0) endFailedRun(errno, "open");
     u.fd = fd;
     u.standard = false;
     u.formatted = false;
@@ -310,14 +310,14 @@ void flushStandardStreams() {
 
 void prepareForWrite(int unit, const char* failureContext) {
     Unit& u = unitAt(unit);
-    if (!u.connected) fatalError(114, failureContext);
+    if (!u.connected) endFailedRun(114, failureContext);
     if (u.access == Access::ReadOnly) {
         int fd = ::open(u.name.c_str(), O_RDWR | O_CLOEXEC);
         if (fd < 0) {
             ::close(u.fd);
             u.fd = -1;
             u.connected = false;
-            fatalError(CANT_WRITE_FILE, failureContext);
+            endFailedRun(CANT_WRITE_FILE, failureContext);
         }
         ::close(u.fd);
         u.fd = fd;
@@ -394,7 +394,7 @@ std::size_t refillInput(int index, const char* context) {
                 std::size_t want = gap < static_cast<std::int64_t>(BUFFER_SIZE) ? static_cast<std::size_t>(gap) : BUFFER_SIZE;
                 ssize_t n = ::read(u.fd, buffer, want);
                 if (n < 0 && errno == EINTR) continue;
-                if (n < 0) fatalError(errno, context);
+                if (n < 0) endFailedRun(errno, context);
                 if (n == 0) {
                     u.inputStart = fdOffset;
                     u.inputLength = 0;
@@ -408,7 +408,7 @@ std::size_t refillInput(int index, const char* context) {
     do {
         n = ::read(u.fd, buffer, BUFFER_SIZE);
     } while (n < 0 && errno == EINTR);
-    if (n < 0) fatalError(errno, context);
+    if (n < 0) endFailedRun(errno, context);
     u.inputStart = fdOffset;
     u.inputLength = static_cast<std::size_t>(n);
     return u.inputLength;
@@ -449,7 +449,7 @@ void endRecordsInRoom(int unit, std::size_t bytes) {
 
 std::size_t readBytes(int unit, void* destination, std::size_t length, const char* context) {
     Unit& u = unitAt(unit);
-    if (!u.connected || u.fd < 0) fatalError(114, context);
+    if (!u.connected || u.fd < 0) endFailedRun(114, context);
     char* out = static_cast<char*>(destination);
     std::size_t done = 0;
     const char* buffer = g_buffers[unit];

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "units/fatal_report.h"
+#include "units/run_end.h"
 
 namespace gridorb::wavefunction {
 namespace {
@@ -64,7 +65,8 @@ double decimalValue(std::string_view digits, long exponent) {
 }
 
 // One value: [sign] digits [sign digits] (an exponent), or, where a repeat is
-// still allowed, a positive count, "*" and a value.
+// still allowed, a positive count, "*" and a value. After the count's "*" a
+// further "*" is a character like any other: it ends the value.
 ListIntegerScan scanValue(Cursor& cursor, bool repeatAllowed) {
     bool negative = false;
     bool signed_ = false;
@@ -74,13 +76,13 @@ ListIntegerScan scanValue(Cursor& cursor, bool repeatAllowed) {
         signed_ = true;
         cursor.advance();
         c = cursor.peek();
-        if (c == '*') return failure(units::INCOMPREHENSIBLE_LIST_INPUT, "bad repetition count");
+        if (c == '*' && repeatAllowed) return failure(units::INCOMPREHENSIBLE_LIST_INPUT, "bad repetition count");
         if (c == '.') return failure(units::READ_UNEXPECTED_CHARACTER, "invalid integer");
         // A lone sign, before a blank, a separator, the end or anything else.
         if (!isDigit(c)) return failure(units::INCOMPREHENSIBLE_LIST_INPUT, "invalid number");
     } else if (c == '.') {
         return failure(units::READ_UNEXPECTED_CHARACTER, "invalid integer");
-    } else if (c == '*') {
+    } else if (c == '*' && repeatAllowed) {
         return failure(units::INCOMPREHENSIBLE_LIST_INPUT, "bad repetition count");
     } else if (!isDigit(c)) {
         return failure(units::INCOMPREHENSIBLE_LIST_INPUT, "invalid number");
@@ -88,11 +90,9 @@ ListIntegerScan scanValue(Cursor& cursor, bool repeatAllowed) {
 
     std::string_view digits = cursor.digits();
     c = cursor.peek();
-    if (c == '*') {
+    if (c == '*' && repeatAllowed) {
         bool positive = digits.find_first_not_of('0') != std::string_view::npos;
-        if (!repeatAllowed || signed_ || !positive) {
-            return failure(units::INCOMPREHENSIBLE_LIST_INPUT, "bad repetition count");
-        }
+        if (signed_ || !positive) return failure(units::INCOMPREHENSIBLE_LIST_INPUT, "bad repetition count");
         cursor.advance();
         // "r*" before a blank, a separator or the end is r null values.
         c = cursor.peek();
@@ -111,7 +111,6 @@ ListIntegerScan scanValue(Cursor& cursor, bool repeatAllowed) {
             if (exponent < 100000) exponent = exponent * 10 + (d - '0');
         }
         if (exponentNegative) exponent = -exponent;
-        if (cursor.peek() == '*') return failure(units::INCOMPREHENSIBLE_LIST_INPUT, "bad repetition count");
     }
     // Whatever follows ends the value and is ignored.
     ListIntegerScan scan;
@@ -150,13 +149,13 @@ std::int32_t readListInteger(std::string_view record, std::int32_t orbitalCount)
     state.external = false;
 
     ListIntegerScan scan = scanListInteger(record);
-    if (scan.outcome == Outcome::Failure) units::fatalError(scan.errorNumber, scan.context);
+    if (scan.outcome == Outcome::Failure) units::endFailedRun(scan.errorNumber, scan.context);
     // No value leaves the number at its initial 0.
     double value = scan.outcome == Outcome::Value ? scan.value : 0.0;
     if (!(value >= 1.0 && value <= static_cast<double>(orbitalCount))) {
         std::string message = "orbital " + describe(value) + " does not exist: FOR013 has ";
         message += orbitalCount == 1 ? "only orbital 1" : "orbitals 1 to " + std::to_string(orbitalCount);
-        units::rejectInput(message);
+        units::endRejectedRun(message);
     }
     return static_cast<std::int32_t>(value);
 }

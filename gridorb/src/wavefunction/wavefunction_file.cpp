@@ -12,6 +12,7 @@
 #include <string>
 
 #include "units/fatal_report.h"
+#include "units/run_end.h"
 #include "units/unit_table.h"
 #include "wavefunction/basis_ranges.h"
 
@@ -32,7 +33,7 @@ public:
 
         unsigned char word[4];
         if (units::readBytes(unit_, word, sizeof word, "start") != sizeof word) {
-            units::fatalError(units::END_OF_FILE, "start");
+            units::endFailedRun(units::END_OF_FILE, "start");
         }
         std::uint32_t bits = static_cast<std::uint32_t>(word[0]) | static_cast<std::uint32_t>(word[1]) << 8 |
                              static_cast<std::uint32_t>(word[2]) << 16 | static_cast<std::uint32_t>(word[3]) << 24;
@@ -40,7 +41,7 @@ public:
         // A record cannot be shorter than nothing. Its first item would pass
         // the length anyway; a record the reader takes nothing from would
         // otherwise move the position backwards by the skip at its end.
-        if (length_ < 0) units::fatalError(units::OFF_END_OF_RECORD, "do_us");
+        if (length_ < 0) units::endFailedRun(units::OFF_END_OF_RECORD, "do_us");
     }
     RecordRead(const RecordRead&) = delete;
     RecordRead& operator=(const RecordRead&) = delete;
@@ -57,9 +58,9 @@ public:
         if (bytes > 0) {
             std::size_t got = units::readBytes(unit_, destination, bytes, "do_us");
             taken_ += static_cast<std::int64_t>(got);
-            if (got < bytes) units::fatalError(units::END_OF_FILE, "do_us");
+            if (got < bytes) units::endFailedRun(units::END_OF_FILE, "do_us");
         }
-        if (transfer < count) units::fatalError(units::OFF_END_OF_RECORD, "do_us");
+        if (transfer < count) units::endFailedRun(units::OFF_END_OF_RECORD, "do_us");
         if constexpr (std::endian::native == std::endian::big) reverseEach(destination, width, count);
     }
 
@@ -100,12 +101,12 @@ void rejectUnsupportedCounts(std::int32_t atomCount, std::int32_t orbitalCount) 
         std::string message = "FOR013: " + std::to_string(atomCount) + " atoms";
         message += atomCount < 0 ? "; from 0 to " + std::to_string(MAX_ATOMS) + " are supported"
                                  : "; at most " + std::to_string(MAX_ATOMS) + " are supported";
-        units::rejectInput(message);
+        units::endRejectedRun(message);
     }
     if (orbitalCount < 1 || orbitalCount > MAX_ORBITALS) {
         std::string message = "FOR013: " + std::to_string(orbitalCount) + " orbitals; from 1 to " +
                               std::to_string(MAX_ORBITALS) + " are supported";
-        units::rejectInput(message);
+        units::endRejectedRun(message);
     }
 }
 
