@@ -3,8 +3,9 @@
 // coefficient column, the grid frame and planes, every atom's factors and
 // kernel layout), so that untrusted counts and values flow through them.
 // The reader is held to a model of the file's framing written here from the
-// file layout: which inputs it completes, aborts on or rejects, and what it
-// stores.
+// file layout: which inputs it completes, aborts on or rejects (counts beyond
+// the limits, a basis numbered otherwise than gridorb numbers it), and what
+// it stores.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -59,6 +60,7 @@ struct Expected {
     std::int32_t orbitalCount = 0;
     std::int32_t electronCount = 0;
     std::size_t coordinates[3] = {};  // x, y, z of atom 1
+    std::size_t basisRanges = 0;
     std::size_t sExponents = 0, pExponents = 0, atomicNumbers = 0;
     std::size_t orbitalVectors = 0, basisTransform = 0;
 };
@@ -109,6 +111,23 @@ private:
     std::int64_t taken_ = 0;
 };
 
+// Record 2 as a calculation writes it (per atom its last and first basis
+// function: from 1, consecutive, none empty, ending at the orbital count),
+// with an atom whose range holds other than 1 function for Z <= 2 or 4 for
+// a heavier atom.
+bool numbersTheBasisOtherwise(const Framing& f, const Expected& e) {
+    std::int64_t next = 1;
+    bool differs = false;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(e.atomCount); ++i) {
+        const std::int64_t last = f.word(e.basisRanges + 8 * i);
+        const std::int64_t first = f.word(e.basisRanges + 8 * i + 4);
+        if (first != next || last < first) return false;
+        differs = differs || last - first + 1 != (f.word(e.atomicNumbers + 4 * i) > 2 ? 4 : 1);
+        next = last + 1;
+    }
+    return e.atomCount > 0 && next == e.orbitalCount + 1 && differs;
+}
+
 Expected model(std::span<const std::uint8_t> file) {
     Expected e;
     Framing f(file);
@@ -130,7 +149,7 @@ Expected model(std::span<const std::uint8_t> file) {
         if (!f.items(8, n, &axis)) return e;
     }
     f.finish();
-    if (!f.record() || !f.items(4, 2 * n)) return e;
+    if (!f.record() || !f.items(4, 2 * n, &e.basisRanges)) return e;
     f.finish();
     if (!f.record() || !f.items(8, n, &e.sExponents) || !f.items(8, n, &e.pExponents) || !f.items(8, n) ||
         !f.items(4, n, &e.atomicNumbers))
@@ -140,7 +159,7 @@ Expected model(std::span<const std::uint8_t> file) {
     if (!f.record() || !f.items(8, elements, &e.orbitalVectors)) return e;
     f.finish();
     if (!f.record() || !f.items(8, elements, &e.basisTransform)) return e;
-    e.ending = Ending::Completed;
+    e.ending = numbersTheBasisOtherwise(f, e) ? Ending::Rejected : Ending::Completed;
     return e;
 }
 
