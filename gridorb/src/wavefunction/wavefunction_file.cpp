@@ -182,7 +182,7 @@ void readWavefunctionFile(MoleculeRecord& molecule, RawWavefunction& raw) {
     // After record 5, so that a damaged file is reported as such first.
     const std::optional<BasisRangeMismatch> mismatch = findBasisRangeMismatch(
         std::span(basisRanges, 2 * n), std::span(molecule.atomicNumbers.data(), n), orbitalCount);
-    if (mismatch) units::rejectInput(describeBasisRangeMismatch(*mismatch));
+    if (mismatch) units::endRejectedRun(describeBasisRangeMismatch(*mismatch));
 }
 
 void completeMoleculeRecord(MoleculeRecord& molecule, const RawWavefunction& raw) {
