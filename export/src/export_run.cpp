@@ -139,8 +139,8 @@ int runExport(const std::vector<std::string>& arguments) {
         }
         showProgress = showProgress || std::chrono::steady_clock::now() - start > MOMENT;
         if (showProgress && !options.quiet) {
-            std::fprintf(stderr, "%s: orbital %d%s (%zu of %zu): %s\n", PROGRAM, static_cast<int>(orbital),
-                         label.empty() ? "" : (" " + label).c_str(), done + 1, orbitals.size(), written.c_str());
+            std::fprintf(stderr, "%s: orbital %d%s, %zu of %zu: %s\n", PROGRAM, static_cast<int>(orbital),
+                         label.empty() ? "" : (" (" + label + ")").c_str(), done + 1, orbitals.size(), written.c_str());
         }
     }
     return 0;
