@@ -21,8 +21,10 @@ enum class ViewAxis { Auto, X, Y, Z };
 
 // Looking along `axis` (Auto: the molecule's smallest principal axis, so a
 // planar molecule is seen face-on), centred on the molecule, which fills
-// about 80% of a picture of the given aspect (width / height).
-Camera defaultCamera(const Molecule& molecule, const Volume& volume, ViewAxis axis, double aspect);
+// about 80% of a picture of the given aspect (width / height). With
+// level > 0 the lobes at +-level (the grid points where |value| >= level)
+// are fitted in too, so that they are not cut off. Without atoms, the box.
+Camera defaultCamera(const Molecule& molecule, const Volume& volume, ViewAxis axis, double aspect, double level = 0.0);
 
 // Arcball: a drag from (x0, y0) to (x1, y1), in pixels of a width x height
 // picture, turns the scene as if the cursor had rolled a ball under it.

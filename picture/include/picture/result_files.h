@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "picture/molecule.h"
 #include "picture/volume.h"
@@ -23,5 +24,9 @@ struct ReadError : std::runtime_error {
 Volume readVolumeFile(const std::string& path, double peak = 0.0);
 
 Molecule readCoordinateFile(const std::string& path);
+
+// The peak for readVolumeFile from gridorb's console output (the larger
+// magnitude on its "MIN, MAX DENSITY(VALUE) COMPUTED IS" line).
+double peakFromConsole(std::string_view console);
 
 }  // namespace picture
