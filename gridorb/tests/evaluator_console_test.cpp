@@ -1,7 +1,10 @@
-// The evaluator's console records, byte for byte, and the volume it leaves.
+// The evaluator's console records, byte for byte, the volume it leaves, and
+// when each atom's progress record goes out.
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
+#include <vector>
 
 #include "evaluator/orbital_evaluator.h"
 #include "evaluator/volume_evaluation.h"
@@ -12,28 +15,37 @@
 namespace gridorb {
 namespace {
 
-TEST(EvaluatorConsole, RecordsInTheirOrderAndLayout) {
-    auto molecule = std::make_unique<MoleculeRecord>();
-    const struct {
-        std::int32_t z;
-        std::array<float, 3> bohr;
-    } atoms[3] = {{6, {0.5f, -1.25f, 2.0f}}, {35, {0.0f, 3.5f, -0.75f}}, {1, {12.125f, 0.25f, -10.5f}}};
-    for (const auto& a : atoms) {
-        const int i = molecule->atomCount++;
-        molecule->atomicNumbers[i] = a.z;
-        molecule->coordinates[i] = a.bohr;
-        molecule->sExponents[i] = molecule->pExponents[i] = 1.5f;
-    }
-    auto coefficients = std::make_unique<CoefficientMatrix>();
-    for (int row = 1; row <= 9; ++row) coefficients->at(row, 2) = 0.1f * row;
+// Carbon (rows 1..4), bromine (holds rows 5..8, adds nothing), hydrogen
+// (row 9), in Bohr, on a frame whose planes straddle all three.
+struct ThreeAtoms {
+    MoleculeRecord molecule;
+    CoefficientMatrix coefficients;
     GridFrame frame;
-    frame.origin = {-8.0f, -7.0f, -12.0f};
-    frame.spacing = {0.5f, 0.25f, 0.5f};
+
+    ThreeAtoms() {
+        const struct {
+            std::int32_t z;
+            std::array<float, 3> bohr;
+        } atoms[3] = {{6, {0.5f, -1.25f, 2.0f}}, {35, {0.0f, 3.5f, -0.75f}}, {1, {12.125f, 0.25f, -10.5f}}};
+        for (const auto& a : atoms) {
+            const int i = molecule.atomCount++;
+            molecule.atomicNumbers[i] = a.z;
+            molecule.coordinates[i] = a.bohr;
+            molecule.sExponents[i] = molecule.pExponents[i] = 1.5f;
+        }
+        for (int row = 1; row <= 9; ++row) coefficients.at(row, 2) = 0.1f * row;
+        frame.origin = {-8.0f, -7.0f, -12.0f};
+        frame.spacing = {0.5f, 0.25f, 0.5f};
+    }
+};
+
+TEST(EvaluatorConsole, RecordsInTheirOrderAndLayout) {
+    auto m = std::make_unique<ThreeAtoms>();
     auto psi = std::make_unique<OrbitalVolume>();
 
     units::connectStandardUnits();
     ::testing::internal::CaptureStdout();
-    evaluator::evaluateOrbital(*molecule, *coefficients, 2, frame, *psi);
+    evaluator::evaluateOrbital(m->molecule, m->coefficients, 2, m->frame, *psi);
     units::flushStandardStreams();
     const std::string console = ::testing::internal::GetCapturedStdout();
 
@@ -47,15 +59,44 @@ TEST(EvaluatorConsole, RecordsInTheirOrderAndLayout) {
               "PROCESSING ATOM NUMBER     2 ATOMIC NUMBER    35\r\n"
               "PROCESSING ATOM NUMBER     3 ATOMIC NUMBER     1\r\n");
 
-    // The planes are laid out here, and the volume is the orbital on them:
-    // carbon on rows 1..4, bromine holding 5..8, hydrogen on row 9.
-    EXPECT_EQ(frame.planeX[1], -7.5f);
-    EXPECT_EQ(frame.planeY[50], 5.5f);
+    // The planes are laid out here, and the volume is the orbital on them.
+    EXPECT_EQ(m->frame.planeX[1], -7.5f);
+    EXPECT_EQ(m->frame.planeY[50], 5.5f);
     auto expected = std::make_unique<OrbitalVolume>();
-    evaluator::evaluateVolumeLiteral(evaluator::gatherAtomInputs(*molecule, *coefficients, 2), frame,
-                                     basis::prepareBasisWeights(), *expected);
+    evaluator::evaluateVolume(evaluator::gatherAtomInputs(m->molecule, m->coefficients, 2), m->frame,
+                              basis::prepareBasisWeights(), *expected, 1);
     EXPECT_EQ(testsupport::firstDifference(psi->values.data(), expected->values.data(), GRID_POINTS), -1);
     EXPECT_NE(psi->at(17, 23, 28), 0.0f);  // on the carbon nucleus
+}
+
+// The progress record of atom n is written on the calling thread just before
+// that thread adds atom n: its planes (the lower half) then hold atoms
+// 1 .. n-1 and nothing more.
+TEST(EvaluatorConsole, EachAtomIsAnnouncedJustBeforeItsTerms) {
+    auto m = std::make_unique<ThreeAtoms>();
+    grid::layOutPlanes(m->frame);
+    const basis::BasisWeights weights = basis::prepareBasisWeights();
+    const evaluator::MoleculeAtoms atoms = evaluator::gatherAtomInputs(m->molecule, m->coefficients, 2);
+    std::vector<std::unique_ptr<OrbitalVolume>> firstAtoms;
+    for (int n = 0; n <= atoms.count; ++n) {
+        evaluator::MoleculeAtoms first = atoms;
+        first.count = n;
+        firstAtoms.push_back(std::make_unique<OrbitalVolume>());
+        evaluator::evaluateVolume(first, m->frame, weights, *firstAtoms.back(), 1);
+    }
+    ASSERT_NE(testsupport::firstDifference(firstAtoms[1]->values.data(), firstAtoms[0]->values.data(), 25 * 2601), -1)
+        << "the carbon must reach the lower planes";
+
+    auto psi = std::make_unique<OrbitalVolume>();
+    const std::thread::id caller = std::this_thread::get_id();
+    std::vector<int> announced;
+    evaluator::evaluateVolume(atoms, m->frame, weights, *psi, 2, [&](int i) {
+        announced.push_back(i);
+        EXPECT_EQ(std::this_thread::get_id(), caller);
+        EXPECT_EQ(testsupport::firstDifference(psi->values.data(), firstAtoms[i]->values.data(), 25 * 2601), -1)
+            << "at atom " << i + 1;
+    });
+    EXPECT_EQ(announced, (std::vector<int>{0, 1, 2}));
 }
 
 }  // namespace

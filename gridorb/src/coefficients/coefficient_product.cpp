@@ -29,23 +29,6 @@ void multiplyColumn(const double* a, const double* b, double* p, std::int32_t n,
     }
 }
 
-void multiplySquare(const double* a, const double* b, double* p, std::int32_t n) {
-    if (n <= 0) return;
-    for (std::int32_t i = 1; i <= n; ++i) multiplyColumn(a, b, p + static_cast<std::size_t>(i - 1) * n, n, i);
-}
-
-void buildCoefficientMatrix(const RawWavefunction& raw, std::int32_t orbitalCount, CoefficientMatrix& coefficients) {
-    const std::int32_t n = clampOrder(orbitalCount);
-    if (n <= 0) return;
-    static std::array<double, MAX_ORBITALS * MAX_ORBITALS> product;
-    multiplySquare(raw.orbitalVectors.data(), raw.basisTransform.data(), product.data(), n);
-    for (std::int32_t i = 1; i <= n; ++i) {
-        for (std::int32_t j = 1; j <= n; ++j) {
-            coefficients.at(j, i) = static_cast<float>(product[static_cast<std::size_t>(i - 1) * n + (j - 1)]);
-        }
-    }
-}
-
 void buildCoefficientColumn(const RawWavefunction& raw, std::int32_t orbitalCount, std::int32_t orbitalNumber,
                             CoefficientMatrix& coefficients) {
     const std::int32_t n = clampOrder(orbitalCount);

@@ -44,17 +44,16 @@ void evaluateOrbital(const MoleculeRecord& molecule, const CoefficientMatrix& co
     grid::layOutPlanes(frame);
     const basis::BasisWeights weights = basis::prepareBasisWeights();
 
-    // The console shows nothing of the values, so the progress records can
-    // all go out before the evaluation that they announce.
-    for (int i = 0; i < atoms.count; ++i) {
+    // Each atom's progress record goes out as this thread starts that atom:
+    // an interrupted run shows the atoms it reached.
+    evaluateVolume(atoms, frame, weights, signedVolume, defaultThreadCount(), [&](int i) {
         records::FormattedWrite(CONSOLE, "(2(A,I5))")
             .text("PROCESSING ATOM NUMBER ")
             .integer(i + 1)
             .text(" ATOMIC NUMBER ")
             .integer(molecule.atomicNumbers[i])
             .end();
-    }
-    evaluateVolume(atoms, frame, weights, signedVolume);
+    });
 }
 
 }  // namespace gridorb::evaluator

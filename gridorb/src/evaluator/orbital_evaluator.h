@@ -7,6 +7,9 @@
 #include "model/molecule_record.h"
 #include "model/orbital_volume.h"
 
+// Step 6 of a run, the evaluation as the console shows it: the header
+// records, then the volume (volume_evaluation) with each atom's progress
+// record written as the evaluation reaches that atom.
 namespace gridorb::evaluator {
 
 // Writes the evaluator's console records, lays out the planes and fills

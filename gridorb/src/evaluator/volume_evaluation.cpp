@@ -3,64 +3,88 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <memory>
 #include <mutex>
-#include <span>
+#include <system_error>
 #include <thread>
 
-#include "evaluator/evaluation_kernel.h"
-#include "evaluator/literal_kernel.h"
-#include "evaluator/work_sharing.h"
+#include "evaluator/atom_sweep.h"
+#include "evaluator/kernel_layout.h"
+#include "units/signal_mask.h"
 
 namespace gridorb::evaluator {
+namespace {
 
-int defaultThreadCount() {
-    unsigned hardware = std::thread::hardware_concurrency();
-    return static_cast<int>(std::clamp(hardware, 1u, static_cast<unsigned>(MAX_THREADS)));
+// The calling thread sweeps z-planes [0, SPLIT), the helper the rest.
+constexpr int SPLIT = (POINTS_PER_AXIS + 1) / 2;
+
+// Every atom laid out once, by whichever thread claims it first: a thread
+// about to sweep atom i claims the atoms not yet claimed up to i + 1, so the
+// two threads take turns, then waits for atom i if the other has it in hand.
+class SharedLayouts {
+public:
+    SharedLayouts(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
+                  std::array<KernelAtom, MAX_ATOMS>& store)
+        : atoms_(atoms), frame_(frame), weights_(weights), store_(store) {}
+
+    const KernelAtom& get(int i) {
+        const int last = std::min(i + 1, atoms_.count - 1);
+        for (int m = next_.load(std::memory_order_relaxed); m <= last;) {
+            if (!next_.compare_exchange_weak(m, m + 1, std::memory_order_relaxed)) continue;
+            prepareKernelAtom(computeAtomFactors(atoms_.atoms[m], frame_, weights_), store_[m]);
+            ready_[m].store(true, std::memory_order_release);
+            ready_[m].notify_all();
+            m = next_.load(std::memory_order_relaxed);
+        }
+        while (!ready_[i].load(std::memory_order_acquire)) ready_[i].wait(false, std::memory_order_acquire);
+        return store_[i];
+    }
+
+private:
+    const MoleculeAtoms& atoms_;
+    const GridFrame& frame_;
+    const basis::BasisWeights& weights_;
+    std::array<KernelAtom, MAX_ATOMS>& store_;
+    std::atomic<int> next_{0};
+    std::array<std::atomic<bool>, MAX_ATOMS> ready_{};
+};
+
+void sweepPlanes(SharedLayouts& layouts, int atomCount, int izBegin, int izEnd, OrbitalVolume& psi,
+                 const AtomStarted* atomStarted) {
+    std::fill(psi.values.begin() + OrbitalVolume::index(0, 0, izBegin),
+              psi.values.begin() + OrbitalVolume::index(0, 0, izEnd), 0.0f);
+    for (int i = 0; i < atomCount; ++i) {
+        if (atomStarted != nullptr && *atomStarted) (*atomStarted)(i);
+        sweepAtom(layouts.get(i), izBegin, izEnd, psi);
+    }
 }
+
+}  // namespace
+
+int defaultThreadCount() { return std::thread::hardware_concurrency() >= 2 ? 2 : 1; }
 
 void evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
-                    OrbitalVolume& psi, int threadCount) {
-    // Atoms without a shell add nothing; only the others enter the kernel.
-    std::array<int, MAX_ATOMS> evaluated;
-    int atomUnits = 0;
-    for (int i = 0; i < atoms.count; ++i) {
-        if (basis::shellOf(atoms.atoms[i].atomicNumber) != basis::Shell::None) evaluated[atomUnits++] = i;
-    }
-    // Kept from call to call: the tables are large enough that fresh pages
-    // for them would cost more than filling them.
-    static std::mutex workspaceMutex;
-    static const auto workspace = std::make_unique<std::array<KernelAtom, MAX_ATOMS>>();
-    std::lock_guard lock(workspaceMutex);
-    std::array<KernelAtom, MAX_ATOMS>& kernelAtoms = *workspace;
-    const std::span<const KernelAtom> prepared(kernelAtoms.data(), static_cast<std::size_t>(atomUnits));
+                    OrbitalVolume& psi, int threadCount, const AtomStarted& atomStarted) {
+    // Static: the layouts of 50 atoms take 94 pages, which a benchmark's
+    // repeated calls should not fault in afresh. One evaluation at a time.
+    static std::mutex storeMutex;
+    static std::array<KernelAtom, MAX_ATOMS> store;
+    std::lock_guard lock(storeMutex);
+    SharedLayouts layouts(atoms, frame, weights, store);
 
-    // Units 0 .. atomUnits-1 lay out the atoms, the 51 after them fill one
-    // z-plane each once every atom is laid out. Any share among the threads
-    // gives the same values, since every atom and every plane stands alone.
-    std::atomic<int> atomsReady{0};
-    runUnits(threadCount, atomUnits + POINTS_PER_AXIS, [&](int unit) {
-        if (unit < atomUnits) {
-            prepareKernelAtom(computeAtomFactors(atoms.atoms[evaluated[unit]], frame, weights), kernelAtoms[unit]);
-            if (atomsReady.fetch_add(1, std::memory_order_acq_rel) + 1 == atomUnits) atomsReady.notify_all();
-            return;
+    std::jthread helper;
+    if (threadCount >= 2) {
+        // The helper inherits the run's signals held, so a signal sent to the
+        // process is always taken by this thread, whose handler then closes
+        // the units. SIGFPE too: nothing the helper runs traps.
+        const units::RunSignalsHeld held;
+        try {
+            helper = std::jthread(sweepPlanes, std::ref(layouts), atoms.count, SPLIT, POINTS_PER_AXIS, std::ref(psi),
+                                  nullptr);
+        } catch (const std::system_error&) {
+            // No thread to be had: this one sweeps every plane.
         }
-        for (int ready = atomsReady.load(std::memory_order_acquire); ready < atomUnits;
-             ready = atomsReady.load(std::memory_order_acquire))
-            atomsReady.wait(ready, std::memory_order_acquire);
-        const int iz = unit - atomUnits;
-        evaluatePlanes(prepared, iz, iz + 1, psi);
-    });
-}
-
-void evaluateVolumeLiteral(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
-                           OrbitalVolume& psi) {
-    psi.values.fill(0.0f);
-    auto factors = std::make_unique<AtomFactors>();
-    for (int i = 0; i < atoms.count; ++i) {
-        *factors = computeAtomFactors(atoms.atoms[i], frame, weights);
-        accumulateAtomLiteral(*factors, psi);
     }
+    sweepPlanes(layouts, atoms.count, 0, helper.joinable() ? SPLIT : POINTS_PER_AXIS, psi, &atomStarted);
 }
 
 }  // namespace gridorb::evaluator

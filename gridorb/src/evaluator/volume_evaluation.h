@@ -1,27 +1,30 @@
 #pragma once
 
+#include <functional>
+
 #include "basis/minimal_basis.h"
 #include "evaluator/atom_factors.h"
 #include "model/grid_frame.h"
 #include "model/orbital_volume.h"
 
-// The orbital on the grid, without the console: psi = sum over the atoms of
-// their basis functions weighted by their coefficients, on the laid-out
-// planes of `frame`. Both forms give the same value at every point (a zero
-// may differ in sign).
+// The orbital on the whole grid, without the console: psi = the sum over the
+// atoms, in order, of their basis functions weighted by their coefficients,
+// on the laid-out planes of `frame`. The run's evaluation step
+// (orbital_evaluator) calls it; the per-atom sweep itself is atom_sweep.
 namespace gridorb::evaluator {
 
-// Threads used when the caller does not say: the processor's, at most
-// MAX_THREADS.
+// 2 on a processor with two cores or more, else 1.
 int defaultThreadCount();
 
-// The fast form: factors per atom, then z-planes shared among `threadCount`
-// threads (the result does not depend on their number).
-void evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
-                    OrbitalVolume& psi, int threadCount = defaultThreadCount());
+// Told the index of an atom (into MoleculeAtoms::atoms) on the calling
+// thread just before that thread starts adding it.
+using AtomStarted = std::function<void(int atom)>;
 
-// The plain form: atom by atom through the literal loop nest, one thread.
-void evaluateVolumeLiteral(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
-                           OrbitalVolume& psi);
+// Fills psi. With threadCount >= 2 one helper thread takes the upper half of
+// the z-planes; both walk the atoms in order and share laying them out. The
+// helper holds the run's signals and is joined before this returns. No bit
+// of psi depends on the thread count.
+void evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
+                    OrbitalVolume& psi, int threadCount = defaultThreadCount(), const AtomStarted& atomStarted = {});
 
 }  // namespace gridorb::evaluator

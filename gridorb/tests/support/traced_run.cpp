@@ -39,6 +39,7 @@ namespace {
 
 constexpr auto RUN_LIMIT = std::chrono::seconds(120);
 constexpr std::size_t BYTES_SHOWN = 256;
+constexpr auto SIGNAL_WAIT = std::chrono::milliseconds(200);
 
 // Bytes of the tracee's memory, a word at a time.
 std::string peek(pid_t tid, unsigned long address, std::size_t length, bool untilNul) {
@@ -158,8 +159,21 @@ TracedRun runAndSignalAt(const ScratchDirectory& directory, const std::vector<st
         std::string opening;
         std::map<long, std::string> names;
         std::set<pid_t> threads{pid};
+        // Once the signal is sent, the main thread is held in its stop for a
+        // while: any other thread that can take the signal then does, every
+        // time, instead of losing a race to the main thread.
+        bool mainHeld = false;
+        auto mainHeldUntil = std::chrono::steady_clock::now();
         for (;;) {
-            const pid_t tid = ::waitpid(-1, &status, __WALL);
+            if (mainHeld && (!run.signalTakenBy.empty() || std::chrono::steady_clock::now() >= mainHeldUntil)) {
+                ::ptrace(PTRACE_CONT, pid, nullptr, nullptr);
+                mainHeld = false;
+            }
+            const pid_t tid = ::waitpid(-1, &status, __WALL | (mainHeld ? WNOHANG : 0));
+            if (tid == 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                continue;
+            }
             if (tid < 0) {
                 if (errno == EINTR) continue;
                 break;
@@ -216,6 +230,9 @@ TracedRun runAndSignalAt(const ScratchDirectory& directory, const std::vector<st
                 if (!run.stopped && stopHere(call)) {
                     ::kill(pid, signal);
                     run.stopped = true;
+                    mainHeld = true;
+                    mainHeldUntil = std::chrono::steady_clock::now() + SIGNAL_WAIT;
+                    continue;
                 }
                 resume(0);
             } else if (event || stopSignal == SIGSTOP) {

@@ -41,7 +41,9 @@ struct TracedRun {
 
 // Runs gridorb in `directory` with `arguments`; at the first system call of
 // the main thread for which `stopHere` is true, sends `signal` to the
-// process, lets the call go on and traces the run to its end.
+// process, keeps the main thread stopped until another thread takes the
+// signal (or 200 ms have passed), lets the call go on and traces the run to
+// its end.
 TracedRun runAndSignalAt(const ScratchDirectory& directory, const std::vector<std::string>& arguments,
                          const std::function<bool(const SystemCall&)>& stopHere, int signal);
 

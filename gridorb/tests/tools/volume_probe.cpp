@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
     wavefunction::readWavefunctionFile(g_molecule, g_raw);
     wavefunction::completeMoleculeRecord(g_molecule, g_raw);
     const std::int32_t orbital = wavefunction::readOrbitalNumber(argv[1], g_molecule.orbitalCount);
-    coefficients::buildCoefficientMatrix(g_raw, g_molecule.orbitalCount, g_coefficients);
+    coefficients::buildCoefficientColumn(g_raw, g_molecule.orbitalCount, orbital, g_coefficients);
     GridFrame frame = grid::layOutGridFrame(g_molecule);
     evaluator::evaluateOrbital(g_molecule, g_coefficients, orbital, frame, g_volume);
     units::flushStandardStreams();
