@@ -23,7 +23,9 @@ std::string elementSymbol(int atomicNumber) {
         return list;
     }();
     if (atomicNumber >= 1 && atomicNumber <= static_cast<int>(symbols.size())) return symbols[atomicNumber - 1];
-    return "Z" + std::to_string(atomicNumber);
+    std::string unknown = "Z";  // appended, not "Z" + ...: g++ 12 warns falsely on that form
+    unknown += std::to_string(atomicNumber);
+    return unknown;
 }
 
 std::string molecularFormula(const MoleculeRecord& molecule) {
