@@ -40,8 +40,9 @@ picture::Image renderOrbital(const ExportVolume& volume, const ExportGrid& grid,
     render.width = options.width;
     render.height = options.height;
     render.translucent = options.translucent;
+    // The lobes are fitted in with the atoms: a diffuse orbital is not cut off.
     const picture::Camera camera = picture::defaultCamera(
-        scene.molecule, field, options.view, static_cast<double>(options.width) / options.height);
+        scene.molecule, field, options.view, static_cast<double>(options.width) / options.height, level);
     return picture::render(scene, camera, render);
 }
 

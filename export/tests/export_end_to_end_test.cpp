@@ -7,8 +7,11 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <chrono>
+#include <cstdio>
+#include <set>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -206,6 +209,44 @@ TEST_F(Export, AnInterruptedExportLeavesOnlyWholeFiles) {
             const std::string cube = readFile(molecule_ / name);
             EXPECT_EQ(std::count(cube.begin(), cube.end(), '\n'), 9 + 101 * 101 * 17) << name;
         }
+    }
+}
+
+// The HOMO of each bundled molecule as a picture, made with no display: the
+// requested size, and both lobes there, red and blue, each in many shades.
+// Water's HOMO stands out of the molecule's plane, so face-on one lobe hides
+// the other: it is seen from the side.
+TEST_F(Export, PicturesOfEachBundledMoleculesHomo) {
+    const std::pair<const char*, const char*> cases[] = {{EXAMPLES_DIR "/water", "x"},
+                                                         {EXAMPLES_DIR "/chloromethane", "auto"},
+                                                         {BENCHMARK_DATA_DIR "/perfluorohexadecane", "auto"}};
+    for (const auto& [folder, view] : cases) {
+        SCOPED_TRACE(folder);
+        const fs::path out = scratch_ / "pictures";
+        fs::remove_all(out);
+        fs::create_directories(out);
+        const Outcome result = exportIn(folder, {"--quiet", "--png", "--size", "400x300", "--view", view, "-o", out.string(), "homo"});
+        ASSERT_EQ(result.status, 0) << result.err;
+        const std::vector<std::string> names = fileNames(out);
+        ASSERT_EQ(names.size(), 1u);
+        EXPECT_EQ(names[0].substr(names[0].size() - 9), "-homo.png");
+
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        ASSERT_TRUE(png_image_begin_read_from_file(&image, (out / names[0]).c_str())) << image.message;
+        EXPECT_EQ(image.width, 400u);
+        EXPECT_EQ(image.height, 300u);
+        image.format = PNG_FORMAT_RGB;
+        std::vector<png_byte> rgb(PNG_IMAGE_SIZE(image));
+        ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) << image.message;
+        std::set<int> reds, blues;
+        for (std::size_t i = 0; i + 2 < rgb.size(); i += 3) {
+            const int r = rgb[i], g = rgb[i + 1], b = rgb[i + 2];
+            if (r > 2 * g + 20 && r > 2 * b + 20) reds.insert(r);
+            if (b > 2 * g + 20 && b > 2 * r + 20) blues.insert(b);
+        }
+        EXPECT_GE(reds.size(), 20u) << "shades of red";
+        EXPECT_GE(blues.size(), 20u) << "shades of blue";
     }
 }
 
