@@ -77,9 +77,16 @@ expect_field Priority optional
 expect_field Recommends tk8.6
 [[ "$(field Maintainer)" =~ ^[^\<]+\ \<[^@\>]+@[^\>]+\>$ ]] ||
     fail "field Maintainer is not \"Name <address>\": $(field Maintainer)"
-# gridorb is static; the launcher needs the C library alone.
-[[ "$(field Depends)" =~ ^libc6\ \(\>=\ [0-9][0-9.]*\)$ ]] ||
-    fail "field Depends is \"$(field Depends)\", expected only \"libc6 (>= version)\""
+# gridorb is static and the launcher needs the C library alone; the front
+# end's picture extension adds the C++ runtime and libpng.
+depends=$(field Depends)
+[[ "$depends" =~ (^|, )libc6\ \(\>=\ [0-9][0-9.]*\)(,|$) ]] ||
+    fail "field Depends is \"$depends\", without \"libc6 (>= version)\""
+IFS=, read -ra entries <<<"$depends"
+for entry in "${entries[@]}"; do
+    [[ "$entry" =~ ^\ ?(libc6|libgcc-s1|libstdc\+\+6|libpng16-16|zlib1g)\ \(\>=\ [0-9][0-9.~+-]*\)$ ]] ||
+        fail "field Depends holds \"$entry\", which none of the programs or the extension should need"
+done
 [[ "$(field Installed-Size)" =~ ^[0-9]+$ ]] || fail "field Installed-Size is missing"
 description=$(field Description)
 synopsis=$(head -n 1 <<<"$description")
@@ -120,6 +127,10 @@ LIST
 # The top folder "./" is listed by some versions of CPack and not by others.
 grep -v ' \./$' "$scratch/contents" > "$scratch/contents.files"
 grep -v ' \./$' "$scratch/expected-contents" > "$scratch/expected.files"
+# gridorb-export and its manual page.
+printf '%s\n' '-rwxr-xr-x root/root ./usr/bin/gridorb-export' \
+    '-rw-r--r-- root/root ./usr/share/man/man1/gridorb-export.1.gz' >> "$scratch/expected.files"
+sort -k3 -o "$scratch/expected.files" "$scratch/expected.files"
 diff -u "$scratch/expected.files" "$scratch/contents.files" ||
     fail "the package's files (mode, owner, path) differ from the list above"
 
@@ -234,6 +245,21 @@ else
     cat "$scratch/install.log"
     fail "cmake --install failed"
 fi
+
+# ---- 9. the installed gridorb-export: its manual page, and water's HOMO as a cube
+gz=$root/usr/share/man/man1/gridorb-export.1.gz
+check_gzip_9n "$gz"
+zcat "$gz" | cmp -s - "$source_dir/man/gridorb-export.1" || fail "gridorb-export.1.gz is not man/gridorb-export.1"
+warnings=$(zcat "$gz" | LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z 2>&1)
+[ -z "$warnings" ] || fail "groff warns about gridorb-export(1): $warnings"
+LC_ALL=C readelf -S "$root/usr/bin/gridorb-export" 2>/dev/null | grep -q '\.symtab' &&
+    fail "/usr/bin/gridorb-export is not stripped"
+cubes=$scratch/cubes
+mkdir -p "$cubes"
+(cd "$run" && env -i PATH="$clean_path" HOME="$run" LC_ALL=C gridorb-export --quiet -o "$cubes" homo) ||
+    fail "the installed gridorb-export homo failed"
+[ "$(head -n 1 "$cubes/orbital-004-homo.cube" 2>/dev/null)" = "H2O, orbital 4 (HOMO) of 6, psi in atomic units" ] ||
+    fail "the installed gridorb-export wrote no cube of water's HOMO"
 
 echo "--- files of $(basename "$deb") ($(stat -c %s "$deb") bytes):"
 dpkg-deb -c "$deb"
