@@ -33,8 +33,11 @@ picture::Image renderOrbital(const ExportVolume& volume, const ExportGrid& grid,
         if (std::isfinite(v)) peak = std::max(peak, static_cast<double>(std::fabs(v)));
     }
     const double level = options.isovalue ? *options.isovalue : defaultIsovalue(peak);
-    scene.positive = picture::extractIsosurface(field, static_cast<float>(level));
-    scene.negative = picture::extractIsosurface(field, static_cast<float>(-level));
+    // An orbital that is zero everywhere has no lobes to draw: only the atoms.
+    if (level > 0) {
+        scene.positive = picture::extractIsosurface(field, static_cast<float>(level));
+        scene.negative = picture::extractIsosurface(field, static_cast<float>(-level));
+    }
 
     picture::RenderOptions render;
     render.width = options.width;
@@ -42,7 +45,7 @@ picture::Image renderOrbital(const ExportVolume& volume, const ExportGrid& grid,
     render.translucent = options.translucent;
     // The lobes are fitted in with the atoms: a diffuse orbital is not cut off.
     const picture::Camera camera = picture::defaultCamera(
-        scene.molecule, field, options.view, static_cast<double>(options.width) / options.height, level);
+        scene.molecule, field, options.view, static_cast<double>(options.width) / options.height, level > 0 ? level : 0.0);
     return picture::render(scene, camera, render);
 }
 
