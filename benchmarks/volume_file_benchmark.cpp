@@ -14,6 +14,7 @@
 #include "model/molecule_record.h"
 #include "model/orbital_volume.h"
 #include "output/volume_file.h"
+#include "units/run_end.h"
 #include "units/unit_table.h"
 
 namespace {
@@ -61,7 +62,7 @@ void BM_WriteVolumeOutput(benchmark::State& state) {
     for (auto _ : state) {
         ::unlink(file.c_str());
         gridorb::output::writeVolumeOutput(frame, molecule, g_signed);
-        gridorb::units::closeUnit(gridorb::output::VOLUME_UNIT);
+        gridorb::units::endRunOn(gridorb::units::closeUnit(gridorb::output::VOLUME_UNIT));
         gridorb::units::flushStandardStreams();
         bytes = fs::file_size(file);
     }

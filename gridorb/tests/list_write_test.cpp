@@ -14,6 +14,7 @@
 #include "support/process_runner.h"
 #include "support/record_capture.h"
 #include "units/fatal_report.h"
+#include "units/run_end.h"
 #include "units/unit_table.h"
 
 namespace gridorb::records {
@@ -166,7 +167,7 @@ TEST(ListWriteDeathTest, ReadOnlyFileEndsTheRun) {
             if (::chdir(directory.path().c_str()) != 0) std::_Exit(99);
             units::statementState() = {};
             units::statementState().sequential = true;  // as the run's earlier statements leave it
-            units::openOutputFile(22, "SCRATCH.COR");
+            units::endRunOn(units::openOutputFile(22, "SCRATCH.COR"));
             ListWrite(22).text("never written").end();
         },
         testing::KilledBySignal(SIGABRT),

@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +20,12 @@ namespace gridorb::units {
 namespace {
 
 namespace fs = std::filesystem;
+
+std::size_t readAll(int unit, char* destination, std::size_t length) {
+    std::size_t got = 0;
+    endRunOn(readBytes(unit, destination, length, "test", got));
+    return got;
+}
 
 class UnitTable : public ::testing::Test {
 protected:
@@ -49,52 +56,52 @@ protected:
 
 TEST_F(UnitTable, OutputFileIsCreatedOverwrittenAndCutToThisRun) {
     const std::string created = path("NEW.TXT");
-    openOutputFile(30, created);
+    endRunOn(openOutputFile(30, created));
     EXPECT_TRUE(fs::exists(created)) << "created by the open, before any write";
-    writeRecord(30, "ab", 2);
-    closeUnit(30);
+    endRunOn(writeRecord(30, "ab", 2));
+    endRunOn(closeUnit(30));
     EXPECT_EQ(contents(created), "ab\r\n");
 
     const std::string longer = path("LONGER.TXT");
     put(longer, "0123456789012345678901234567890123456789");
-    openOutputFile(31, longer);
-    writeRecord(31, "first", 5);
-    writeRecord(31, "", 0);
-    closeUnit(31);
+    endRunOn(openOutputFile(31, longer));
+    endRunOn(writeRecord(31, "first", 5));
+    endRunOn(writeRecord(31, "", 0));
+    endRunOn(closeUnit(31));
     EXPECT_EQ(contents(longer), "first\r\n\r\n");
 
     const std::string shorter = path("SHORTER.TXT");
     put(shorter, "xy");
-    openOutputFile(32, shorter + "   ");  // trailing blanks are not part of the name
-    writeRecord(32, "a longer record", 15);
-    closeUnit(32);
+    endRunOn(openOutputFile(32, shorter + "   "));  // trailing blanks are not part of the name
+    endRunOn(writeRecord(32, "a longer record", 15));
+    endRunOn(closeUnit(32));
     EXPECT_EQ(contents(shorter), "a longer record\r\n");
     EXPECT_FALSE(isConnected(32));
 }
 
 TEST_F(UnitTable, LongRecordsAndManyRecordsKeepTheirOrder) {
     const std::string file = path("MANY.TXT");
-    openOutputFile(33, file);
+    endRunOn(openOutputFile(33, file));
     std::string expected;
     const std::string big(100000, 'x');  // longer than a stream buffer
     for (int i = 0; i < 20000; ++i) {
         std::string record = std::to_string(i);
-        writeRecord(33, record.data(), record.size());
+        endRunOn(writeRecord(33, record.data(), record.size()));
         expected += record + "\r\n";
         if (i == 777) {
-            writeRecord(33, big.data(), big.size());
+            endRunOn(writeRecord(33, big.data(), big.size()));
             expected += big + "\r\n";
         }
     }
-    closeUnit(33);
+    endRunOn(closeUnit(33));
     EXPECT_TRUE(contents(file) == expected);
 }
 
 TEST_F(UnitTable, AnUnwrittenExistingFileIsLeftAsItWas) {
     const std::string file = path("KEEP.TXT");
     put(file, "old content\r\n");
-    openOutputFile(34, file);
-    closeUnit(34);
+    endRunOn(openOutputFile(34, file));
+    endRunOn(closeUnit(34));
     EXPECT_EQ(contents(file), "old content\r\n");
 }
 
@@ -104,17 +111,17 @@ TEST_F(UnitTable, InputIsReadAndSkippedAcrossBuffersAndNeverWritten) {
     for (int i = 0; i < 200000; ++i) bytes.push_back(static_cast<char>(i * 7));
     put(file, bytes);
     ::chmod(file.c_str(), 0444);
-    openInputFile(35, file);
+    endRunOn(openInputFile(35, file));
     char head[3];
-    ASSERT_EQ(readBytes(35, head, 3, "test"), 3u);
+    ASSERT_EQ(readAll(35, head, 3), 3u);
     EXPECT_EQ(std::string(head, 3), bytes.substr(0, 3));
     skipBytes(35, 150000);
     char middle[4];
-    ASSERT_EQ(readBytes(35, middle, 4, "test"), 4u);
+    ASSERT_EQ(readAll(35, middle, 4), 4u);
     EXPECT_EQ(std::string(middle, 4), bytes.substr(150003, 4));
     skipBytes(35, 1LL << 40);  // far past the end: the next read meets end of file
-    EXPECT_EQ(readBytes(35, middle, 4, "test"), 0u);
-    closeUnit(35);
+    EXPECT_EQ(readAll(35, middle, 4), 0u);
+    endRunOn(closeUnit(35));
     EXPECT_TRUE(contents(file) == bytes);
 }
 
@@ -126,13 +133,13 @@ TEST_F(UnitTable, InputMayBeAPipe) {
     // Small enough to sit in the pipe before anything reads it.
     ASSERT_EQ(::write(fds[1], bytes.data(), 60000), 60000);
     ::close(fds[1]);
-    openInputFile(36, "/dev/fd/" + std::to_string(fds[0]));
+    endRunOn(openInputFile(36, "/dev/fd/" + std::to_string(fds[0])));
     ::close(fds[0]);
     char got[5];
     skipBytes(36, 50000);  // past the first buffer: read and discarded
-    ASSERT_EQ(readBytes(36, got, 5, "test"), 5u);
+    ASSERT_EQ(readAll(36, got, 5), 5u);
     EXPECT_EQ(std::string(got, 5), bytes.substr(50000, 5));
-    closeUnit(36);
+    endRunOn(closeUnit(36));
 }
 
 TEST_F(UnitTable, ReopeningAConnectedInputUnitStartsAgainAtTheFirstByte) {
@@ -140,15 +147,15 @@ TEST_F(UnitTable, ReopeningAConnectedInputUnitStartsAgainAtTheFirstByte) {
     // position and the buffered bytes of the earlier connection must go.
     const std::string file = path("FOR013");
     put(file, "ABCDEFGHIJKLMNOP");
-    openInputFile(37, file);
+    endRunOn(openInputFile(37, file));
     char got[4];
-    ASSERT_EQ(readBytes(37, got, 3, "test"), 3u);
+    ASSERT_EQ(readAll(37, got, 3), 3u);
     skipBytes(37, 5);
     put(file, "new");  // shorter than the position reached
-    openInputFile(37, file);
-    ASSERT_EQ(readBytes(37, got, 4, "test"), 3u);
+    endRunOn(openInputFile(37, file));
+    ASSERT_EQ(readAll(37, got, 4), 3u);
     EXPECT_EQ(std::string(got, 3), "new");
-    closeUnit(37);
+    endRunOn(closeUnit(37));
     EXPECT_FALSE(isConnected(37));
 }
 
@@ -156,7 +163,7 @@ TEST_F(UnitTable, ReopeningAConnectedInputUnitStartsAgainAtTheFirstByte) {
 
 TEST_F(UnitTable, MissingInputFileIsReportedWithTheSystemsText) {
     const std::string missing = path("FOR013");
-    EXPECT_EXIT(openInputFile(13, missing), testing::KilledBySignal(SIGABRT),
+    EXPECT_EXIT(endRunOn(openInputFile(13, missing)), testing::KilledBySignal(SIGABRT),
                 testing::Eq("open: No such file or directory\r\n"
                             "apparent state: unit 13 named " + missing + "\r\n"
                             "lately writing direct unformatted external IO\r\n"));
@@ -199,9 +206,9 @@ TEST_F(UnitTable, FatalReportKeepsCompletedRecordsAndCutsTheFile) {
     put(file, std::string(1000, 'z'));
     EXPECT_EXIT(
         {
-            openOutputFile(24, file);
-            writeRecord(24, "kept", 4);
-            writeRecord(CONSOLE_UNIT, "console line", 12);
+            endRunOn(openOutputFile(24, file));
+            endRunOn(writeRecord(24, "kept", 4));
+            endRunOn(writeRecord(CONSOLE_UNIT, "console line", 12));
             endFailedRun(OFF_END_OF_RECORD, "do_us");
         },
         testing::KilledBySignal(SIGABRT), testing::StartsWith("do_us: off end of record\r\n"));
@@ -213,8 +220,8 @@ TEST_F(UnitTable, StopClosesAndCutsEveryFileAndExitsZero) {
     put(file, std::string(1000, 'z'));
     EXPECT_EXIT(
         {
-            openOutputFile(24, file);
-            writeRecord(24, "last", 4);
+            endRunOn(openOutputFile(24, file));
+            endRunOn(writeRecord(24, "last", 4));
             stopRun();
         },
         testing::ExitedWithCode(0), testing::Eq(""));
@@ -242,19 +249,35 @@ TEST_F(UnitTable, AFailedWriteToAFileEndsTheRun) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     EXPECT_EXIT(
         {
-            openOutputFile(22, "/dev/full");
+            endRunOn(openOutputFile(22, "/dev/full"));
             statementState().formatText = "list io";
-            writeRecord(22, "x", 1);
-            closeUnit(22);
+            endRunOn(writeRecord(22, "x", 1));
+            endRunOn(closeUnit(22));
         },
         testing::KilledBySignal(SIGABRT),
         testing::Eq("write: No space left on device\r\napparent state: unit 22 named /dev/full\r\n"
                     "last format: list io\r\nlately writing direct unformatted external IO\r\n"));
 }
 
+TEST_F(UnitTable, AFileThatCannotBeCutEndsTheRunAtClose) {
+    // A memory file sealed against shrinking, longer than what is written.
+    EXPECT_EXIT(
+        {
+            int fd = ::memfd_create("TARNEL.COR", MFD_ALLOW_SEALING);
+            if (fd < 0 || ::write(fd, std::string(1000, 'z').data(), 1000) != 1000 ||
+                ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK) != 0) {
+                std::_Exit(99);
+            }
+            endRunOn(openOutputFile(22, "/proc/self/fd/" + std::to_string(fd)));
+            endRunOn(writeRecord(22, "kept", 4));
+            endRunOn(closeUnit(22));
+        },
+        testing::KilledBySignal(SIGABRT), testing::StartsWith("endfile: truncation failed in endfile\r\n"));
+}
+
 TEST_F(UnitTable, AnOutputFileThatCannotBeCreatedIsReported) {
     const std::string impossible = path("no-such-folder/VELD.VTK");
-    EXPECT_EXIT(openOutputFile(24, impossible), testing::KilledBySignal(SIGABRT),
+    EXPECT_EXIT(endRunOn(openOutputFile(24, impossible)), testing::KilledBySignal(SIGABRT),
                 testing::StartsWith("open: No such file or directory\r\napparent state: unit 24 named " +
                                     impossible + "\r\n"));
 }

@@ -8,6 +8,13 @@
 namespace gridorb::output {
 namespace {
 
+// One value through the writer's own scaling.
+std::int32_t scaleValue(float value, float normaliser) {
+    std::int32_t scaled = 0;
+    scaleLobe(&value, &scaled, 1, Lobe::Whole, normaliser);
+    return scaled;
+}
+
 TEST(VolumeScaling, TruncatesTowardZeroThenTakesTheMagnitude) {
     // 12.9 and -12.9 after scaling: both lobes write 12.
     EXPECT_EQ(scaleValue(12.9f / 256.0f, 1.0f), 12);

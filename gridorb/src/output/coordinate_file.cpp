@@ -2,6 +2,7 @@
 
 #include "model/capacities.h"
 #include "records/list_write.h"
+#include "units/run_end.h"
 #include "units/unit_table.h"
 
 namespace gridorb::output {
@@ -28,7 +29,7 @@ void writeAtomLine(int unit, std::int32_t atomicNumber, const AtomPosition& posi
 }  // namespace
 
 void writeCoordinateFile(const MoleculeRecord& molecule, const GridFrame& frame) {
-    units::openOutputFile(COORDINATE_UNIT, COORDINATE_FILE_NAME);
+    units::endRunOn(units::openOutputFile(COORDINATE_UNIT, COORDINATE_FILE_NAME));
     records::ListWrite(COORDINATE_UNIT).text("COORDENADAS DE FOR013 EN FORMATO QMX").end();
     records::ListWrite(COORDINATE_UNIT).text("powered by QUILLONDRAVEX").end();
     records::ListWrite(COORDINATE_UNIT).text("").end();
@@ -42,7 +43,7 @@ void writeCoordinateFile(const MoleculeRecord& molecule, const GridFrame& frame)
     }
 
     records::ListWrite(COORDINATE_UNIT).real(frame.spanDivisor).end();
-    units::closeUnit(COORDINATE_UNIT);
+    units::endRunOn(units::closeUnit(COORDINATE_UNIT));
 }
 
 }  // namespace gridorb::output

@@ -8,6 +8,7 @@
 
 #include "records/formatted_write.h"
 #include "records/list_write.h"
+#include "units/run_end.h"
 #include "units/unit_table.h"
 
 namespace gridorb::output {
@@ -30,7 +31,7 @@ constexpr std::size_t BLOCK_CHUNK = 4096;
     return representable ? magnitude : UNREPRESENTABLE_VALUE;
 }
 
-// scaleValue of a lobe over a run of at most BLOCK_CHUNK signed values,
+// The scaled magnitudes of a lobe over a run of at most BLOCK_CHUNK signed values,
 // written without branches so that it vectorises: the same double
 // operations, the same results. The body is compiled twice, for the baseline
 // processor and for one with AVX2 (never with FMA: there is no multiply-add
@@ -67,6 +68,8 @@ void scaleLobeOf(const float* values, std::int32_t* scaled, std::size_t count, d
     }
 }
 
+}  // namespace
+
 void scaleLobe(const float* values, std::int32_t* scaled, std::size_t count, Lobe lobe, float normaliser) {
     if (normaliser == 0.0f) {  // every value exactly 0
         std::fill(scaled, scaled + count, 0);
@@ -79,6 +82,8 @@ void scaleLobe(const float* values, std::int32_t* scaled, std::size_t count, Lob
         case Lobe::Whole: scaleLobeOf<Lobe::Whole>(values, scaled, count, divisor); break;
     }
 }
+
+namespace {
 
 void writeTextRecord(const char* text) { records::FormattedWrite(VOLUME_UNIT, "(A)").text(text).end(); }
 
@@ -134,14 +139,8 @@ float chooseNormaliser(float minimum, float maximum) {
     return a > b ? a : b;
 }
 
-std::int32_t scaleValue(float value, float normaliser) {
-    // Every grid value exactly 0: nothing to scale, every field shows 0.
-    if (normaliser == 0.0f) return 0;
-    return scaledMagnitude(value, static_cast<double>(normaliser));
-}
-
 void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, const OrbitalVolume& signedVolume) {
-    units::openOutputFile(VOLUME_UNIT, VOLUME_FILE_NAME);
+    units::endRunOn(units::openOutputFile(VOLUME_UNIT, VOLUME_FILE_NAME));
 
     const VolumeRange range = splitVolume(signedVolume);
     records::ListWrite(units::CONSOLE_UNIT)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <climits>
+#include <cstddef>
 #include <cstdint>
 
 #include "model/grid_frame.h"
@@ -37,13 +38,15 @@ inline float lobeValue(float value, Lobe lobe) {
 // seeds 1000.0 and -1000.0, in grid order.
 VolumeRange splitVolume(const OrbitalVolume& signedVolume);
 float chooseNormaliser(float minimum, float maximum);
-// What scaleValue gives for a quotient that is NaN or outside the 32-bit
+// What scaleLobe gives for a quotient that is NaN or outside the 32-bit
 // range: too wide for an I5 field, so the field is written as "*****".
 inline constexpr std::int32_t UNREPRESENTABLE_VALUE = INT32_MIN;
 
-// |trunc(v * 256.0 / normaliser)|, formed in double, multiplication first.
-// A normaliser of 0 (every grid value exactly 0) gives 0.
-std::int32_t scaleValue(float value, float normaliser);
+// The block values of a lobe, for `count` (at most 4096) signed values:
+// |trunc(v * 256.0 / normaliser)| of the lobe's v, formed in double,
+// multiplication first. A normaliser of 0 (every grid value exactly 0)
+// gives 0.
+void scaleLobe(const float* values, std::int32_t* scaled, std::size_t count, Lobe lobe, float normaliser);
 
 // The whole step: opens VELD.VTK on unit 24, splits, writes the two console
 // summary lines and the file: POS, NEG and TOT, the scaled values of the

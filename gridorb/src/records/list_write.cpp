@@ -4,7 +4,8 @@
 
 #include "records/real_text.h"
 #include "records/record_buffer.h"
-#include "units/fatal_report.h"
+#include "units/run_end.h"
+#include "units/statement_state.h"
 #include "units/unit_table.h"
 
 namespace gridorb::records {
@@ -23,13 +24,8 @@ void endRecordBefore(int unit, std::size_t counted) {
 }  // namespace
 
 ListWrite::ListWrite(int unit) : unit_(unit) {
-    units::StatementState& state = units::statementState();
-    state.currentUnit = unit;
-    state.formatText = "list io";
-    state.reading = false;
-    state.formatted = true;
-    state.external = true;
-    units::prepareForWrite(unit, "list output start");
+    units::beginStatement(units::Statement::ListWrite, unit);
+    units::endRunOn(units::prepareForWrite(unit, "list output start"));
     recordBuffer().clear();
 }
 

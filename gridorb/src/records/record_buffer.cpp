@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "units/fatal_report.h"
+#include "units/error_numbers.h"
 #include "units/run_end.h"
 
 namespace gridorb::records {

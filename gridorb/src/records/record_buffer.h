@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "units/run_end.h"
 #include "units/unit_table.h"
 
 // The one record buffer of the process, shared by every unit: the record in
@@ -40,7 +41,7 @@ public:
     // Ends the record: its bytes go to the unit (which adds the line end),
     // and the record position is 0 again.
     void endRecord(int unit) {
-        units::writeRecord(unit, data_ == nullptr ? "" : data_, length_);
+        units::endRunOn(units::writeRecord(unit, data_ == nullptr ? "" : data_, length_));
         length_ = 0;
     }
 

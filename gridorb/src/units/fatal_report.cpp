@@ -7,8 +7,6 @@
 namespace gridorb::units {
 namespace {
 
-StatementState g_state;
-
 constexpr const char* LIBRARY_ERROR_TEXTS[] = {
     "error in format",                // 100
     "illegal unit number",            // 101
@@ -66,7 +64,7 @@ public:
     }
     std::string_view text() const { return {bytes_, length_}; }
     void write() {
-        writeRecord(STDERR_UNIT, bytes_, length_);
+        (void)writeRecord(STDERR_UNIT, bytes_, length_);
         length_ = 0;
     }
 
@@ -93,8 +91,6 @@ void addFailure(Line& line, int number, const char* context) {
 
 }  // namespace
 
-StatementState& statementState() { return g_state; }
-
 const char* libraryErrorText(int number) {
     if (number < 100 || number > 131) return nullptr;
     return LIBRARY_ERROR_TEXTS[number - 100];
@@ -111,10 +107,11 @@ void writeFatalReport(int number, const char* context) {
     addFailure(line, number, context);
     line.write();
 
-    if (g_state.currentUnit >= 0) {
+    const StatementState& state = statementState();
+    if (state.currentUnit >= 0) {
         line.add("apparent state: unit ");
-        line.addNumber(g_state.currentUnit);
-        std::string_view name = fileName(g_state.currentUnit);
+        line.addNumber(state.currentUnit);
+        std::string_view name = fileName(state.currentUnit);
         if (name.empty()) {
             line.add(" (unnamed)");
         } else {
@@ -126,17 +123,17 @@ void writeFatalReport(int number, const char* context) {
     }
     line.write();
 
-    if (g_state.formatText != nullptr) {
+    if (state.formatText != nullptr) {
         line.add("last format: ");
-        line.add(g_state.formatText);
+        line.add(state.formatText);
         line.write();
     }
 
     line.add("lately ");
-    line.add(g_state.reading ? "reading" : "writing");
-    line.add(g_state.sequential ? " sequential" : " direct");
-    line.add(g_state.formatted ? " formatted" : " unformatted");
-    line.add(g_state.external ? " external" : " internal");
+    line.add(state.reading ? "reading" : "writing");
+    line.add(state.sequential ? " sequential" : " direct");
+    line.add(state.formatted ? " formatted" : " unformatted");
+    line.add(state.external ? " external" : " internal");
     line.add(" IO");
     line.write();
 }

@@ -23,7 +23,7 @@ namespace gridorb::units {
 }
 
 [[noreturn]] void endRejectedRun(std::string_view message) {
-    writeRecord(STDERR_UNIT, message.data(), message.size());
+    (void)writeRecord(STDERR_UNIT, message.data(), message.size());
     closeAllUnits();
     flushStandardStreams();
     exitRun(2);

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "units/error_numbers.h"
+
 // How a run ends when it cannot go on. The core calls these where the reason
 // is known; they live in their own library (gridorb_run_end), so that another
 // program linking the core can end a failed run its own way, and the fuzz
@@ -18,5 +20,10 @@ namespace gridorb::units {
 
 // Exit at once with `status`; the units are already closed and flushed.
 [[noreturn]] void exitRun(int status);
+
+// The statement level's answer to a unit primitive: a failure ends the run.
+inline void endRunOn(Failure failure) {
+    if (failure) endFailedRun(failure.number, failure.context);
+}
 
 }  // namespace gridorb::units

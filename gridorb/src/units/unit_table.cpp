@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -13,13 +12,12 @@
 #include <new>
 #include <string>
 
-#include "units/fatal_report.h"
-#include "units/run_end.h"
+#include "units/error_numbers.h"
+#include "units/signal_mask.h"
+#include "units/statement_state.h"
 
 namespace gridorb::units {
 namespace {
-
-enum class Access { ReadOnly, WriteOnly, Both };
 
 // One stream buffer per unit, in static storage: nothing is allocated while
 // the run writes, and a signal handler can reach every byte still to go out.
@@ -30,10 +28,8 @@ struct Unit {
     bool standard = false;  // preconnected: the descriptor is never closed
     int fd = -1;
     std::string name;  // private copy, trailing blanks removed; empty if none
-    bool formatted = true;
-    bool seekable = false;
-    bool regularFile = false;
-    Access access = Access::Both;
+    bool regularFile = false;  // the only kind of file that is cut at CLOSE
+    bool readOnly = false;     // opened for reading; a WRITE reopens it for update
     bool written = false;
     bool flushEachRecord = false;  // a terminal sees each record when it ends
     bool reportWriteFailures = false;
@@ -55,35 +51,9 @@ struct Unit {
 Unit g_units[UNIT_COUNT];
 char g_buffers[UNIT_COUNT][BUFFER_SIZE];
 
-[[noreturn, gnu::cold]] void noSuchUnit() {
-    endFailedRun(101, "unit number");  // no statement of the run names another unit
-}
+bool validUnit(int unit) { return unit >= 0 && unit < UNIT_COUNT; }
 
-Unit& unitAt(int unit) {
-    if (unit < 0 || unit >= UNIT_COUNT) [[unlikely]] noSuchUnit();
-    return g_units[unit];
-}
-
-// The run's four signals are held back while a buffer is handed to the
-// system, so that a handler never writes the same bytes twice.
-class SignalHold {
-public:
-    SignalHold() {
-        sigset_t set;
-        sigemptyset(&set);
-        sigaddset(&set, SIGINT);
-        sigaddset(&set, SIGTERM);
-        sigaddset(&set, SIGFPE);
-        sigaddset(&set, SIGABRT);
-        sigprocmask(SIG_BLOCK, &set, &saved_);
-    }
-    ~SignalHold() { sigprocmask(SIG_SETMASK, &saved_, nullptr); }
-    SignalHold(const SignalHold&) = delete;
-    SignalHold& operator=(const SignalHold&) = delete;
-
-private:
-    sigset_t saved_;
-};
+constexpr Failure NO_SUCH_UNIT{ILLEGAL_UNIT_NUMBER, "unit number"};  // no statement of the run names another unit
 
 // write() until done; returns false with errno set on failure.
 bool writeAll(int fd, const char* bytes, std::size_t length) {
@@ -115,43 +85,46 @@ bool flushPending(int index) {
     return ok;
 }
 
-// A failed write to a named output file ends the run; the console and
-// standard error go on regardless.
-void failIfReported(int index, bool ok, const char* context) {
-    if (ok || !g_units[index].reportWriteFailures) return;
-    int error = errno;
+// What a failed step on a named output file gives: `number`, or the system's
+// error when that is 0. The unit is given up first, so that closing the
+// others does not try this stream again. The console and standard error
+// never fail: a closed pipe does not stop the run.
+Failure failed(int index, bool ok, const char* context, int number = 0) {
     Unit& u = g_units[index];
-    // The unit is given up before the report, so that closing the others
-    // does not try this stream again.
+    if (ok || !u.reportWriteFailures) return {};
+    int error = number != 0 ? number : errno;
     if (!u.standard && u.fd >= 0) ::close(u.fd);
     u.fd = -1;
     u.connected = false;
     u.pending = 0;
-    endFailedRun(error, context);
+    return {error, context};
 }
 
 // Flush, cut at the current position when the unit was written, close.
 // With `report` false every failure is ignored (a run already ending).
 // Async-signal-safe when `report` is false.
-void closeIndex(int index, bool report) {
+Failure closeIndex(int index, bool report) {
     Unit& u = g_units[index];
-    if (!u.connected) return;
-    bool ok = flushPending(index);
-    if (report) failIfReported(index, ok, "write");
-    if (u.written && !u.name.empty() && u.seekable && u.regularFile && u.fd >= 0) {
+    if (!u.connected) return {};
+    auto failedStep = [&](bool ok, const char* context, int number = 0) {
+        return report ? failed(index, ok, context, number) : Failure{};
+    };
+    if (Failure f = failedStep(flushPending(index), "write")) return f;
+    if (u.written && !u.name.empty() && u.regularFile && u.fd >= 0) {
         struct stat st;
         if (::fstat(u.fd, &st) == 0 && st.st_size > u.outputOffset) {
             bool cut = ::ftruncate(u.fd, u.outputOffset) == 0;
-            if (report) failIfReported(index, cut, "endfile");
+            if (Failure f = failedStep(cut, "endfile", TRUNCATION_FAILED)) return f;
         }
     }
     if (!u.standard && u.fd >= 0) {
         bool closed = ::close(u.fd) == 0;
         u.fd = -1;
-        if (report) failIfReported(index, closed, "close");
+        if (Failure f = failedStep(closed, "close")) return f;
     }
     u.connected = false;
     u.pending = 0;
+    return {};
 }
 
 volatile sig_atomic_t g_closeAllStarted = 0;
@@ -161,12 +134,23 @@ std::string_view withoutTrailingBlanks(std::string_view name) {
     return name;
 }
 
-void keepName(Unit& u, std::string_view name) {
+// The start of an OPEN: the report shows the unit from here on. The file
+// the unit had is closed, and the new name kept.
+Failure startOpen(int unit, std::string_view name) {
+    if (!validUnit(unit)) return NO_SUCH_UNIT;
+    beginStatement(Statement::Open, unit);
+    Unit& u = g_units[unit];
+    if (u.connected) {
+        RunSignalsHeld held;
+        if (Failure f = closeIndex(unit, true)) return f;
+    }
+    if (name.empty()) return {NULL_FILE_NAME, "open"};
     try {
         u.name.assign(name);
     } catch (const std::bad_alloc&) {
-        endFailedRun(OUT_OF_FREE_SPACE, "no space");
+        return {OUT_OF_FREE_SPACE, "no space"};
     }
+    return {};
 }
 
 void connectStandard(int index, int fd, bool written) {
@@ -175,12 +159,10 @@ void connectStandard(int index, int fd, bool written) {
     u.standard = true;
     u.fd = fd;
     u.name.clear();
-    u.formatted = true;
-    u.seekable = ::isatty(fd) == 0;
-    u.access = Access::Both;
+    u.readOnly = false;
     u.written = written;
     // Standard error is unbuffered; a terminal console sees each record at once.
-    u.flushEachRecord = index == STDERR_UNIT || !u.seekable;
+    u.flushEachRecord = index == STDERR_UNIT || ::isatty(fd) != 0;
     u.reportWriteFailures = false;
 }
 
@@ -192,32 +174,17 @@ void connectStandardUnits() {
     connectStandard(CONSOLE_UNIT, 1, true);
 }
 
-namespace {
-
-// The start of an OPEN: the report shows the unit from here on.
-Unit& startOpen(int unit) {
-    Unit& u = unitAt(unit);
-    StatementState& state = statementState();
-    state.currentUnit = unit;
-    state.external = true;
-    return u;
-}
-
-}  // namespace
-
-void openOutputFile(int unit, std::string_view name) {
-    Unit& u = startOpen(unit);
+Failure openOutputFile(int unit, std::string_view name) {
     name = withoutTrailingBlanks(name);
-    if (u.connected) {
-        if (u.name == name) return;  // same file: nothing to renew but the blank mode
-        closeIndex(unit, true);
+    // The same file: nothing to renew but the blank mode.
+    if (validUnit(unit) && g_units[unit].connected && g_units[unit].name == name) {
+        beginStatement(Statement::Open, unit);
+        return {};
     }
-    if (name.empty()) endFailedRun(NULL_FILE_NAME, "open");
-    keepName(u, name);
-
-    u.formatted = true;
+    if (Failure f = startOpen(unit, name)) return f;
+    Unit& u = g_units[unit];
     u.written = false;
-    u.access = Access::Both;
+    u.readOnly = false;
     u.pending = 0;
     u.outputOffset = 0;
     u.standard = false;
@@ -228,38 +195,31 @@ void openOutputFile(int unit, std::string_view name) {
     if (fd < 0) {
         fd = ::open(u.name.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd >= 0) {
-            u.access = Access::ReadOnly;
+            u.readOnly = true;
         } else {
             fd = ::open(u.name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-            if (fd < 0) endFailedRun(errno, "open");
-            u.access = Access::WriteOnly;
+            if (fd < 0) return {errno, "open"};
             u.written = true;
         }
     }
     struct stat st;
     u.regularFile = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     u.fd = fd;
-    u.seekable = ::isatty(fd) == 0;
-    u.flushEachRecord = !u.seekable;
+    u.flushEachRecord = ::isatty(fd) != 0;
     u.connected = true;
+    return {};
 }
 
-void openInputFile(int unit, std::string_view name) {
-    Unit& u = startOpen(unit);
-    name = withoutTrailingBlanks(name);
-    if (u.connected) closeIndex(unit, true);
-    if (name.empty()) endFailedRun(NULL_FILE_NAME, "open");
-    keepName(u, name);
-
+Failure openInputFile(int unit, std::string_view name) {
+    if (Failure f = startOpen(unit, withoutTrailingBlanks(name))) return f;
+    Unit& u = g_units[unit];
     // Only ever opened for reading: an input file is never created or emptied.
     int fd = ::open(u.name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) endFailedRun(errno, "open");
+    if (fd < 0) return {errno, "open"};
     u.fd = fd;
     u.standard = false;
-    u.formatted = false;
-    u.access = Access::ReadOnly;
+    u.readOnly = true;
     u.written = false;
-    u.seekable = ::isatty(fd) == 0;
     u.regularFile = false;
     u.flushEachRecord = false;
     u.reportWriteFailures = false;
@@ -268,25 +228,34 @@ void openInputFile(int unit, std::string_view name) {
     u.inputLength = 0;
     u.readOffset = 0;
     u.connected = true;
+    return {};
 }
 
-void closeUnit(int unit) {
-    Unit& u = unitAt(unit);
-    if (!u.connected) return;
-    SignalHold hold;
-    if (u.standard) {
-        // The standard streams stay connected: CLOSE only flushes them.
-        flushPending(unit);
-        return;
-    }
-    closeIndex(unit, true);
+Failure closeUnit(int unit) {
+    if (!validUnit(unit)) return NO_SUCH_UNIT;
+    if (!g_units[unit].connected) return {};
+    RunSignalsHeld held;
+    // The standard streams stay connected: CLOSE only flushes them.
+    if (g_units[unit].standard) return failed(unit, flushPending(unit), "write");
+    return closeIndex(unit, true);
 }
 
 bool closeAllUnits() {
     if (g_closeAllStarted) return false;
     g_closeAllStarted = 1;
-    for (int i = 0; i < UNIT_COUNT; ++i) closeIndex(i, false);
+    for (int i = 0; i < UNIT_COUNT; ++i) (void)closeIndex(i, false);
     return true;
+}
+
+Failure closeOutputUnits() {
+    RunSignalsHeld held;
+    g_closeAllStarted = 1;
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        if (g_units[i].standard) continue;
+        if (Failure f = closeIndex(i, true)) return f;
+    }
+    flushStandardStreams();
+    return {};
 }
 
 void flushStandardStreams() {
@@ -294,96 +263,66 @@ void flushStandardStreams() {
     flushPending(STDERR_UNIT);
 }
 
-[[noreturn]] void stopRun() {
-    {
-        SignalHold hold;
-        g_closeAllStarted = 1;
-        // A failure to write out, cut or close an output file is reported:
-        // a run whose files are incomplete must not end with status 0.
-        for (int i = 0; i < UNIT_COUNT; ++i) {
-            if (!g_units[i].standard) closeIndex(i, true);
-        }
-        flushStandardStreams();
-    }
-    exitRun(0);
-}
-
-void prepareForWrite(int unit, const char* failureContext) {
-    Unit& u = unitAt(unit);
-    if (!u.connected) endFailedRun(114, failureContext);
-    if (u.access == Access::ReadOnly) {
+Failure prepareForWrite(int unit, const char* failureContext) {
+    if (!validUnit(unit)) return NO_SUCH_UNIT;
+    Unit& u = g_units[unit];
+    if (!u.connected) return {UNIT_NOT_CONNECTED, failureContext};
+    if (u.readOnly) {
         int fd = ::open(u.name.c_str(), O_RDWR | O_CLOEXEC);
+        ::close(u.fd);
         if (fd < 0) {
-            ::close(u.fd);
             u.fd = -1;
             u.connected = false;
-            endFailedRun(CANT_WRITE_FILE, failureContext);
+            return {CANT_WRITE_FILE, failureContext};
         }
-        ::close(u.fd);
         u.fd = fd;
-        u.access = Access::Both;
+        u.readOnly = false;
         u.outputOffset = u.readOffset;
         if (::lseek(fd, u.outputOffset, SEEK_SET) < 0) u.outputOffset = 0;
     }
     u.written = true;
+    return {};
 }
 
-void writeRecord(int unit, const char* bytes, std::size_t length) {
-    Unit& u = unitAt(unit);
-    if (!u.connected || u.fd < 0) return;
+Failure writeRecord(int unit, const char* bytes, std::size_t length) {
+    if (!validUnit(unit)) return NO_SUCH_UNIT;
+    Unit& u = g_units[unit];
+    if (!u.connected || u.fd < 0) return {};
     u.written = true;
     std::size_t whole = length + LINE_END_LENGTH;
     if (u.pending + whole > BUFFER_SIZE) {
-        SignalHold hold;
-        failIfReported(unit, flushPending(unit), "write");
-    }
-    if (whole > BUFFER_SIZE) {
-        // A record longer than the buffer goes out directly, still in one piece.
-        SignalHold hold;
-        struct iovec parts[2] = {{const_cast<char*>(bytes), length}, {const_cast<char*>(LINE_END), LINE_END_LENGTH}};
-        bool ok = true;
-        std::size_t total = whole;
-        std::size_t done = 0;
-        while (done < total) {
-            ssize_t n = ::writev(u.fd, parts, 2);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                ok = false;
-                break;
-            }
-            done += static_cast<std::size_t>(n);
-            std::size_t skip = static_cast<std::size_t>(n);
-            for (auto& part : parts) {
-                std::size_t take = skip < part.iov_len ? skip : part.iov_len;
-                part.iov_base = static_cast<char*>(part.iov_base) + take;
-                part.iov_len -= take;
-                skip -= take;
-            }
+        RunSignalsHeld held;
+        if (u.pending + whole > BUFFER_SIZE) {
+            if (Failure f = failed(unit, flushPending(unit), "write")) return f;
         }
-        u.outputOffset += static_cast<std::int64_t>(done);
-        failIfReported(unit, ok, "write");
-        return;
+        if (whole > BUFFER_SIZE) {
+            // Longer than the buffer: straight out, the signals held so that
+            // a handler never sees part of it.
+            bool ok = writeAll(u.fd, bytes, length) && writeAll(u.fd, LINE_END, LINE_END_LENGTH);
+            u.outputOffset += static_cast<std::int64_t>(whole);
+            return failed(unit, ok, "write");
+        }
     }
     char* end = g_buffers[unit] + u.pending;
     if (length > 0) std::memcpy(end, bytes, length);
     std::memcpy(end + length, LINE_END, LINE_END_LENGTH);
     std::atomic_signal_fence(std::memory_order_seq_cst);
     u.pending = u.pending + whole;
-    if (u.flushEachRecord) {
-        SignalHold hold;
-        failIfReported(unit, flushPending(unit), "write");
-    }
+    if (!u.flushEachRecord) return {};
+    RunSignalsHeld held;
+    return failed(unit, flushPending(unit), "write");
 }
 
 namespace {
 
 // Refills the input buffer with the bytes at `readOffset`. Sequential reads
 // only, so that FOR013 may also be a pipe; a skip past the buffer seeks, or
-// on a pipe reads and discards. Returns the bytes now buffered at
+// on a pipe reads and discards. Sets `buffered` to the bytes now buffered at
 // `readOffset` (0 at end of file).
-std::size_t refillInput(int index, const char* context) {
+Failure refillInput(int index, const char* context, std::size_t& buffered) {
     Unit& u = g_units[index];
     char* buffer = g_buffers[index];
+    buffered = 0;
     std::int64_t fdOffset = u.inputStart + static_cast<std::int64_t>(u.inputLength);
     if (u.readOffset != fdOffset) {
         if (::lseek(u.fd, u.readOffset, SEEK_SET) >= 0) {
@@ -394,11 +333,11 @@ std::size_t refillInput(int index, const char* context) {
                 std::size_t want = gap < static_cast<std::int64_t>(BUFFER_SIZE) ? static_cast<std::size_t>(gap) : BUFFER_SIZE;
                 ssize_t n = ::read(u.fd, buffer, want);
                 if (n < 0 && errno == EINTR) continue;
-                if (n < 0) endFailedRun(errno, context);
+                if (n < 0) return {errno, context};
                 if (n == 0) {
                     u.inputStart = fdOffset;
                     u.inputLength = 0;
-                    return 0;
+                    return {};
                 }
                 fdOffset += n;
             }
@@ -408,50 +347,54 @@ std::size_t refillInput(int index, const char* context) {
     do {
         n = ::read(u.fd, buffer, BUFFER_SIZE);
     } while (n < 0 && errno == EINTR);
-    if (n < 0) endFailedRun(errno, context);
+    if (n < 0) return {errno, context};
     u.inputStart = fdOffset;
     u.inputLength = static_cast<std::size_t>(n);
-    return u.inputLength;
+    buffered = u.inputLength;
+    return {};
 }
-
-}  // namespace
-
-namespace {
 
 // Room for a record in place: the fast paths below stay small, the rare
 // flush happens out of line.
 char g_discarded[RECORD_ROOM_LIMIT];
 
-[[gnu::noinline, gnu::cold]] void flushForRoom(int unit) {
-    SignalHold hold;
-    failIfReported(unit, flushPending(unit), "write");
+[[gnu::noinline, gnu::cold]] Failure flushForRoom(int unit) {
+    RunSignalsHeld held;
+    return failed(unit, flushPending(unit), "write");
 }
 
 }  // namespace
 
-char* recordRoom(int unit, std::size_t capacity) {
-    Unit& u = unitAt(unit);
+char* recordRoom(int unit, std::size_t capacity, Failure& failure) {
     // A unit that cannot take the record gets scratch room: its bytes are dropped.
-    if (!u.connected || u.fd < 0 || capacity > RECORD_ROOM_LIMIT) [[unlikely]] return g_discarded;
-    if (u.pending + capacity > BUFFER_SIZE) [[unlikely]] flushForRoom(unit);
+    if (!validUnit(unit) || !g_units[unit].connected || g_units[unit].fd < 0 || capacity > RECORD_ROOM_LIMIT)
+        [[unlikely]] return g_discarded;
+    Unit& u = g_units[unit];
+    if (u.pending + capacity > BUFFER_SIZE) [[unlikely]] {
+        failure = flushForRoom(unit);
+        if (failure) return g_discarded;
+    }
     return g_buffers[unit] + u.pending;
 }
 
-void endRecordsInRoom(int unit, std::size_t bytes) {
-    Unit& u = unitAt(unit);
-    if (!u.connected || u.fd < 0 || bytes > RECORD_ROOM_LIMIT) [[unlikely]] return;
+Failure endRecordsInRoom(int unit, std::size_t bytes) {
+    if (!validUnit(unit) || !g_units[unit].connected || g_units[unit].fd < 0 || bytes > RECORD_ROOM_LIMIT)
+        [[unlikely]] return {};
+    Unit& u = g_units[unit];
     // Only now are the records part of the stream: a handler never sees half of one.
     std::atomic_signal_fence(std::memory_order_seq_cst);
     u.pending = u.pending + bytes;
     u.written = true;
-    if (u.flushEachRecord) [[unlikely]] flushForRoom(unit);
+    if (u.flushEachRecord) [[unlikely]] return flushForRoom(unit);
+    return {};
 }
 
-std::size_t readBytes(int unit, void* destination, std::size_t length, const char* context) {
-    Unit& u = unitAt(unit);
-    if (!u.connected || u.fd < 0) endFailedRun(114, context);
+Failure readBytes(int unit, void* destination, std::size_t length, const char* context, std::size_t& done) {
+    done = 0;
+    if (!validUnit(unit)) return NO_SUCH_UNIT;
+    Unit& u = g_units[unit];
+    if (!u.connected || u.fd < 0) return {UNIT_NOT_CONNECTED, context};
     char* out = static_cast<char*>(destination);
-    std::size_t done = 0;
     const char* buffer = g_buffers[unit];
     while (done < length) {
         std::int64_t bufferEnd = u.inputStart + static_cast<std::int64_t>(u.inputLength);
@@ -464,20 +407,21 @@ std::size_t readBytes(int unit, void* destination, std::size_t length, const cha
             u.readOffset += static_cast<std::int64_t>(take);
             continue;
         }
-        if (refillInput(unit, context) == 0) break;  // end of file
+        std::size_t buffered = 0;
+        if (Failure f = refillInput(unit, context, buffered)) return f;
+        if (buffered == 0) break;  // end of file
     }
-    return done;
+    return {};
 }
 
 void skipBytes(int unit, std::int64_t count) {
-    Unit& u = unitAt(unit);
-    u.readOffset += count;
+    if (validUnit(unit)) g_units[unit].readOffset += count;
 }
 
-bool isConnected(int unit) { return unit >= 0 && unit < UNIT_COUNT && g_units[unit].connected; }
+bool isConnected(int unit) { return validUnit(unit) && g_units[unit].connected; }
 
 std::string_view fileName(int unit) {
-    if (unit < 0 || unit >= UNIT_COUNT) return {};
+    if (!validUnit(unit)) return {};
     return g_units[unit].name;
 }
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "units/error_numbers.h"
+
 // The numbered units of a run: the one process-wide state of gridorb.
 //
 // Unit 0 is standard error, 5 standard input, 6 standard output (the
@@ -11,6 +13,8 @@
 // 24 (VELD.VTK). Output goes through our own buffers over file descriptors,
 // so that the line ends are ours (CR LF everywhere) and so that a signal
 // handler can flush, cut and close every file with async-signal-safe calls.
+// A primitive that can fail returns what it met (a Failure); the statement
+// that called it ends the run with it.
 namespace gridorb::units {
 
 inline constexpr int UNIT_COUNT = 100;
@@ -23,19 +27,25 @@ void connectStandardUnits();
 
 // OPEN of a formatted output file, no status: update ("r+"), else read only
 // ("r": the first WRITE tries to reopen for update), else create ("w").
-// An existing file is written from its first byte. Fatal on failure.
-void openOutputFile(int unit, std::string_view name);
+// An existing file is written from its first byte.
+Failure openOutputFile(int unit, std::string_view name);
 
 // OPEN of an existing file for unformatted sequential reading only. The
-// system never writes such a file, whatever its permissions. Fatal on failure.
-void openInputFile(int unit, std::string_view name);
+// system never writes such a file, whatever its permissions.
+Failure openInputFile(int unit, std::string_view name);
 
-// CLOSE with no status (keep): a written, named, seekable file is cut at its
-// current position; a standard stream keeps its descriptor.
-void closeUnit(int unit);
+// CLOSE with no status (keep): a written, named regular file is cut at its
+// current position (a failed cut is error 111, "endfile"); a standard
+// stream keeps its descriptor.
+Failure closeUnit(int unit);
 
-// STOP: close units 0..99 once, flush the console, exit with status 0.
+// STOP: closeOutputUnits, then exit with status 0; what closing met ends the
+// run through the report instead (stop_run.cpp).
 [[noreturn]] void stopRun();
+
+// Closes units 0..99 once, as CLOSE does, and flushes the standard streams;
+// stops at the first failure.
+Failure closeOutputUnits();
 
 // Closes every unit as at the end of a run, at most once per process.
 // Async-signal-safe. Returns false when closing had already started.
@@ -47,13 +57,13 @@ void flushStandardStreams();
 // --- Record output -------------------------------------------------------
 
 // Start of a WRITE statement on a unit: a unit that could only be opened for
-// reading is reopened for update here; failing that, the run ends with
-// error 127 under the given context ("list output start" or "write start").
-void prepareForWrite(int unit, const char* failureContext);
+// reading is reopened for update here; failing that, error 127 under the
+// given context ("list output start" or "write start").
+Failure prepareForWrite(int unit, const char* failureContext);
 
 // Ends a record: the bytes plus CR LF go to the unit's stream in one piece.
 // A console that is a terminal receives the record at once.
-void writeRecord(int unit, const char* bytes, std::size_t length);
+Failure writeRecord(int unit, const char* bytes, std::size_t length);
 
 // Every record ends with these two bytes, on every stream.
 inline constexpr char LINE_END[] = "\r\n";
@@ -63,17 +73,18 @@ inline constexpr std::size_t LINE_END_LENGTH = 2;
 // up to `capacity` bytes (capacity <= RECORD_ROOM_LIMIT) in the unit's
 // stream buffer, where the caller lays out whole records, each followed by
 // LINE_END; then their end, with the bytes actually laid out. Nothing else
-// may write to the unit between the two.
+// may write to the unit between the two. A flush that fails to make room
+// sets `failure` and gives scratch room.
 inline constexpr std::size_t RECORD_ROOM_LIMIT = 16384;
-char* recordRoom(int unit, std::size_t capacity);
-void endRecordsInRoom(int unit, std::size_t bytes);
+char* recordRoom(int unit, std::size_t capacity, Failure& failure);
+Failure endRecordsInRoom(int unit, std::size_t bytes);
 
 // --- Unformatted input ---------------------------------------------------
 
-// Reads up to `length` bytes at the unit's current position; returns the
-// count actually read, less only at end of file. A read error ends the run
-// under `context` with the system's text.
-std::size_t readBytes(int unit, void* destination, std::size_t length, const char* context);
+// Reads up to `length` bytes at the unit's current position into
+// `destination` and sets `done` to the count read, less only at end of file.
+// A read error is the system's, under `context`.
+Failure readBytes(int unit, void* destination, std::size_t length, const char* context, std::size_t& done);
 
 // Moves the unit's read position forward; past the end of the file is
 // allowed (the next read then meets end of file).

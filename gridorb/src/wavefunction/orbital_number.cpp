@@ -8,8 +8,9 @@
 #include <string>
 #include <system_error>
 
-#include "units/fatal_report.h"
+#include "units/error_numbers.h"
 #include "units/run_end.h"
+#include "units/statement_state.h"
 
 namespace gridorb::wavefunction {
 namespace {
@@ -142,11 +143,7 @@ ListIntegerScan scanListInteger(std::string_view record) {
 }
 
 std::int32_t readListInteger(std::string_view record, std::int32_t orbitalCount) {
-    units::StatementState& state = units::statementState();
-    state.currentUnit = -1;
-    state.reading = true;
-    state.formatted = true;
-    state.external = false;
+    units::beginStatement(units::Statement::InternalListRead, -1);
 
     ListIntegerScan scan = scanListInteger(record);
     if (scan.outcome == Outcome::Failure) units::endFailedRun(scan.errorNumber, scan.context);

@@ -11,8 +11,9 @@
 #include <span>
 #include <string>
 
-#include "units/fatal_report.h"
+#include "units/error_numbers.h"
 #include "units/run_end.h"
+#include "units/statement_state.h"
 #include "units/unit_table.h"
 #include "wavefunction/basis_ranges.h"
 
@@ -24,15 +25,12 @@ namespace {
 class RecordRead {
 public:
     explicit RecordRead(int unit) : unit_(unit) {
-        units::StatementState& state = units::statementState();
-        state.currentUnit = unit;
-        state.reading = true;
-        state.sequential = true;
-        state.formatted = false;
-        state.external = true;
+        units::beginStatement(units::Statement::UnformattedRead, unit);
 
         unsigned char word[4];
-        if (units::readBytes(unit_, word, sizeof word, "start") != sizeof word) {
+        std::size_t got = 0;
+        units::endRunOn(units::readBytes(unit_, word, sizeof word, "start", got));
+        if (got != sizeof word) {
             units::endFailedRun(units::END_OF_FILE, "start");
         }
         std::uint32_t bits = static_cast<std::uint32_t>(word[0]) | static_cast<std::uint32_t>(word[1]) << 8 |
@@ -56,7 +54,8 @@ public:
         std::size_t transfer = count < fitting ? count : fitting;
         std::size_t bytes = transfer * width;
         if (bytes > 0) {
-            std::size_t got = units::readBytes(unit_, destination, bytes, "do_us");
+            std::size_t got = 0;
+            units::endRunOn(units::readBytes(unit_, destination, bytes, "do_us", got));
             taken_ += static_cast<std::int64_t>(got);
             if (got < bytes) units::endFailedRun(units::END_OF_FILE, "do_us");
         }
@@ -127,7 +126,7 @@ float narrow(double value) {
 }  // namespace
 
 void readWavefunctionFile(MoleculeRecord& molecule, RawWavefunction& raw) {
-    units::openInputFile(WAVEFUNCTION_UNIT, WAVEFUNCTION_FILE_NAME);
+    units::endRunOn(units::openInputFile(WAVEFUNCTION_UNIT, WAVEFUNCTION_FILE_NAME));
 
     std::int32_t atomCount;
     std::int32_t orbitalCount;

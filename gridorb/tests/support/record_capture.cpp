@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "support/process_runner.h"
+#include "units/run_end.h"
 #include "units/unit_table.h"
 
 namespace gridorb::testsupport {
@@ -12,9 +13,9 @@ namespace gridorb::testsupport {
 std::string recordsWrittenBy(const std::function<void(int unit)>& statements) {
     ScratchDirectory directory;
     const std::string file = (directory.path() / "records.txt").string();
-    units::openOutputFile(SCRATCH_UNIT, file);
+    units::endRunOn(units::openOutputFile(SCRATCH_UNIT, file));
     statements(SCRATCH_UNIT);
-    units::closeUnit(SCRATCH_UNIT);
+    units::endRunOn(units::closeUnit(SCRATCH_UNIT));
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
