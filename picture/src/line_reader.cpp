@@ -7,6 +7,8 @@
 #include <cstring>
 #include <memory>
 
+#include <sys/stat.h>
+
 #include "picture/result_files.h"
 
 namespace picture::detail {
@@ -33,6 +35,10 @@ LineReader::LineReader(const std::string& path) : path_(path) {
     };
     std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
     if (!file) throw ReadError(path + ": cannot be opened (" + std::strerror(errno) + ")");
+    struct stat status {};
+    if (fstat(fileno(file.get()), &status) == 0 && S_ISREG(status.st_mode)) {  // one allocation
+        text_.reserve(static_cast<std::size_t>(status.st_size));
+    }
     char buffer[1 << 16];
     for (;;) {
         const std::size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
@@ -57,6 +63,13 @@ std::string_view LineReader::next(std::string_view expected) {
     }
     position_ = newline + 1;
     return line.substr(0, line.size() - 1);
+}
+
+void LineReader::expectEnd(std::string_view expected) {
+    if (atEnd()) return;
+    ++lineNumber_;
+    const std::size_t newline = text_.find_first_of("\r\n", position_);
+    fail(expected, std::string_view(text_).substr(position_, newline == std::string::npos ? std::string::npos : newline - position_));
 }
 
 void LineReader::fail(std::string_view expected, std::string_view found) const {

@@ -17,7 +17,21 @@ public:
     // The next line without its CR LF. `expected` says what should be there,
     // for the message when the file ends first or the line has no CR LF.
     std::string_view next(std::string_view expected);
+    // The same, quicker where the line is `length` characters long (as
+    // nearly every value line is).
+    std::string_view next(std::string_view expected, std::size_t length) {
+        if (text_.size() - position_ >= length + 2 && text_[position_ + length] == '\r' &&
+            text_[position_ + length + 1] == '\n' && text_.find('\n', position_) == position_ + length + 1) {
+            ++lineNumber_;
+            const std::string_view line(text_.data() + position_, length);
+            position_ += length + 2;
+            return line;
+        }
+        return next(expected);
+    }
     bool atEnd() const { return position_ == text_.size(); }
+    // Refuses whatever follows the last expected line.
+    void expectEnd(std::string_view expected);
     int lineNumber() const { return lineNumber_; }  // of the line last returned
 
     [[noreturn]] void fail(std::string_view expected, std::string_view found) const;

@@ -76,6 +76,7 @@ public:
         : layer_(layer), occluder_(occluder), width_(width), height_(height) {}
 
     void sphere(const std::array<double, 3>& centre, double radius, std::uint8_t material) {
+        if (!finite(centre) || !(radius > 0.0) || radius > LIMIT) return;
         const double r2 = radius * radius;
         const int y0 = std::max(0, static_cast<int>(std::floor(centre[1] - radius)));
         const int y1 = std::min(height_ - 1, static_cast<int>(std::ceil(centre[1] + radius)));
@@ -97,6 +98,7 @@ public:
     // inside the atoms' balls and need no caps.
     void cylinder(const std::array<double, 3>& a, const std::array<double, 3>& b, double radius, std::uint8_t materialA,
                   std::uint8_t materialB) {
+        if (!finite(a) || !finite(b) || !(radius > 0.0)) return;
         const double axis[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
         const double length = std::sqrt(axis[0] * axis[0] + axis[1] * axis[1] + axis[2] * axis[2]);
         if (length <= 0.0) return;
@@ -136,13 +138,18 @@ public:
         // Fixed point, 1/256 sample: the edge tests are exact integers, so
         // neighbouring triangles share their edges without gaps or overlaps.
         fixed_.resize(points.size());
-        constexpr double LIMIT = 1 << 20;
+        usable_.assign(points.size(), true);
         for (std::size_t i = 0; i < points.size(); ++i) {
-            const double x = std::clamp(static_cast<double>(points[i][0]), -LIMIT, LIMIT);
-            const double y = std::clamp(static_cast<double>(points[i][1]), -LIMIT, LIMIT);
-            fixed_[i] = {static_cast<std::int64_t>(std::floor(x * 256.0 + 0.5)), static_cast<std::int64_t>(std::floor(y * 256.0 + 0.5))};
+            const std::array<double, 3> p{points[i][0], points[i][1], points[i][2]};
+            usable_[i] = finite(p) && std::fabs(p[0]) < LIMIT && std::fabs(p[1]) < LIMIT;
+            if (!usable_[i]) continue;
+            fixed_[i] = {static_cast<std::int64_t>(std::floor(p[0] * 256.0 + 0.5)), static_cast<std::int64_t>(std::floor(p[1] * 256.0 + 0.5))};
         }
-        for (const auto& t : triangles) triangle(t, points, normals, material);
+        for (const auto& t : triangles) {
+            bool usable = true;
+            for (auto v : t) usable = usable && v < points.size() && usable_[v];
+            if (usable) triangle(t, points, normals, material);
+        }
     }
 
     void write(int x, int y, float depth, float facing, std::uint8_t material) {
@@ -155,6 +162,14 @@ public:
     }
 
 private:
+    // Farther than this from the picture (in samples) is a broken scene, not a view.
+    static constexpr double LIMIT = 1 << 20;
+
+    static bool finite(const std::array<double, 3>& p) {
+        return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]) && std::fabs(p[0]) < LIMIT &&
+               std::fabs(p[1]) < LIMIT;
+    }
+
     void triangle(const std::array<std::uint32_t, 3>& t, const std::vector<std::array<float, 3>>& points,
                   const std::vector<std::array<float, 3>>& normals, std::uint8_t material) {
         std::uint32_t v[3] = {t[0], t[1], t[2]};
@@ -229,6 +244,7 @@ private:
     const Layer* occluder_;
     int width_, height_;
     std::vector<std::array<std::int64_t, 2>> fixed_;
+    std::vector<bool> usable_;
 };
 
 void drawMesh(Rasteriser& rasteriser, const Mesh& mesh, const Projection& projection, std::uint8_t material) {

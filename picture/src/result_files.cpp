@@ -80,7 +80,7 @@ void readBlock(LineReader& lines, std::string_view name, std::vector<int>& value
     for (std::size_t first = 0; first < count; first += 4) {
         const std::size_t onLine = count - first < 4 ? count - first : 4;
         const std::string& expected = first + 4 < count ? full : last;
-        const std::string_view line = lines.next(expected);
+        const std::string_view line = lines.next(expected, onLine * 5);
         if (line.size() != onLine * 5) lines.fail(expected, line);
         for (std::size_t k = 0; k < onLine; ++k) {
             if (!parseField(line.data() + 5 * k, values[first + k])) lines.fail(expected, line);
@@ -112,7 +112,7 @@ Volume readVolumeFile(const std::string& path, double peak) {
     readBlock(lines, "NEG", negative);
     const int wholeStart = lines.lineNumber() + 3;
     readBlock(lines, "TOT", whole);
-    if (!lines.atEnd()) lines.fail("the end of the file after the TOT block", lines.next("the end of the file"));
+    lines.expectEnd("the end of the file after the TOT block");
 
     // gridorb splits each value into one of the two lobes; TOT is its magnitude.
     for (std::size_t i = 0; i < count; ++i) {
@@ -161,7 +161,7 @@ Molecule readCoordinateFile(const std::string& path) {
         }
         molecule.atoms.push_back(atom);
     }
-    if (!lines.atEnd()) lines.fail("the end of the file", lines.next("the end of the file"));
+    lines.expectEnd("the end of the file after the closing line");
     return molecule;
 }
 

@@ -44,6 +44,7 @@ TEST(ResultFiles, BrokenFilesEachGetTheirMessage) {
         {"both_lobes.vtk", "line 17: expected 0 at point 7, where POS is 3, found \"2\""},
         {"total_wrong.vtk", "line 21: expected 1 (POS + NEG) at point 8, found \"2\""},
         {"trailing_line.vtk", "line 22: expected the end of the file after the TOT block, found \"    0\""},
+        {"trailing_bytes.vtk", "line 22: expected the end of the file after the TOT block, found \"??\""},
         {"empty.vtk", "line 1: expected \"# vtk DataFile Version 2.0\", found the end of the file"},
         {"wrong_title.cor", "line 1: expected \" COORDENADAS DE FOR013 EN FORMATO QMX\", found \" COORDINATES\""},
         {"atom_without_z.cor", "line 6: expected an atomic number from 0 to 118 and three coordinates, or the closing \"26.4583492\", found \" 1   1.9418 -.0472400002\""},

@@ -32,6 +32,9 @@ struct RenderOptions {
     std::array<std::uint8_t, 3> background{255, 255, 255};
 };
 
+// The meshes are taken as closed and wound to face out, as extractIsosurface
+// makes them: triangles facing away from the viewer are not drawn. The view
+// is orthographic; each stick is drawn half in each of its atoms' colours.
 Image render(const Scene& scene, const Camera& camera, const RenderOptions& options);
 
 }  // namespace picture
