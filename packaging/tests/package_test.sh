@@ -130,6 +130,10 @@ LIST
 # The top folder "./" is listed by some versions of CPack and not by others.
 grep -v ' \./$' "$scratch/contents" > "$scratch/contents.files"
 grep -v ' \./$' "$scratch/expected-contents" > "$scratch/expected.files"
+# gridorb-export and its manual page.
+printf '%s\n' '-rwxr-xr-x root/root ./usr/bin/gridorb-export' \
+    '-rw-r--r-- root/root ./usr/share/man/man1/gridorb-export.1.gz' >> "$scratch/expected.files"
+sort -k3 -o "$scratch/expected.files" "$scratch/expected.files"
 diff -u "$scratch/expected.files" "$scratch/contents.files" ||
     fail "the package's files (mode, owner, path) differ from the list above"
 
@@ -261,6 +265,21 @@ else
     cat "$scratch/install.log"
     fail "cmake --install failed"
 fi
+
+# ---- 9. the installed gridorb-export: its manual page, and water's HOMO as a cube
+gz=$root/usr/share/man/man1/gridorb-export.1.gz
+check_gzip_9n "$gz"
+zcat "$gz" | cmp -s - "$source_dir/man/gridorb-export.1" || fail "gridorb-export.1.gz is not man/gridorb-export.1"
+warnings=$(zcat "$gz" | LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z 2>&1)
+[ -z "$warnings" ] || fail "groff warns about gridorb-export(1): $warnings"
+LC_ALL=C readelf -S "$root/usr/bin/gridorb-export" 2>/dev/null | grep -q '\.symtab' &&
+    fail "/usr/bin/gridorb-export is not stripped"
+cubes=$scratch/cubes
+mkdir -p "$cubes"
+(cd "$run" && env -i PATH="$clean_path" HOME="$run" LC_ALL=C gridorb-export --quiet -o "$cubes" homo) ||
+    fail "the installed gridorb-export homo failed"
+[ "$(head -n 1 "$cubes/orbital-004-homo.cube" 2>/dev/null)" = "H2O, orbital 4 (HOMO) of 6, psi in atomic units" ] ||
+    fail "the installed gridorb-export wrote no cube of water's HOMO"
 
 echo "--- files of $(basename "$deb") ($(stat -c %s "$deb") bytes):"
 dpkg-deb -c "$deb"
