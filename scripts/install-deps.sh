@@ -4,6 +4,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev)
+# The picture library writes PNG; the front end's extension is built against Tcl/Tk.
+packages+=(libpng-dev tcl8.6-dev tk8.6-dev)
 if [[ "${1:-}" == "--test" || "${1:-}" == "--gui" ]]; then
   packages+=(tcl8.6 tk8.6 fonts-dejavu-core procps)
 fi
@@ -16,6 +18,8 @@ if [[ "${1:-}" == "--test" ]]; then
   # The arm64 cross build and user-mode emulation to run it (and to run the
   # x86-64 build as a processor without AVX2 would).
   packages+=(g++-aarch64-linux-gnu qemu-user)
+  # gridorb-export's tests: an independent cube reader, and many folders at once.
+  packages+=(python3-ase parallel)
 fi
 
 missing=()
