@@ -850,6 +850,106 @@ proc ::gridorb::interruptProgram {run} {
     catch {exec kill -INT {*}[pid $run]}
 }
 
+# ------------------------------------------------------------- ParaView ---
+
+# The level in file units (0..256) of an isovalue in atomic units: the files
+# scale the run's peak magnitude to 256.
+proc ::gridorb::fileLevel {isovalue peak} {
+    expr {$isovalue / $peak * 256.0}
+}
+
+# A Python string literal holding text.
+proc ::gridorb::PythonString {text} {
+    return "\"[string map [list \\ \\\\ \" \\\" \n \\n \r \\r] $text]\""
+}
+
+# The ParaView Python script for a ready view of a result: the lobes as
+# contours of POS (red) and NEG (blue) at level (file units), and the atoms of
+# the atom file as spheres. caption goes into the heading comment only.
+proc ::gridorb::paraviewScript {volumePath atomPath level caption} {
+    set level [format %.6g $level]
+    set caption [string map {\n " " \r " "} $caption]
+    return [string map [list @CAPTION@ $caption @VOLUME@ [PythonString $volumePath] \
+        @ATOMS@ [PythonString $atomPath] @LEVEL@ $level] {# Written by the gridorb front end: @CAPTION@
+from paraview.simple import *
+
+view = GetActiveViewOrCreate("RenderView")
+volume = LegacyVTKReader(FileNames=[@VOLUME@])
+RenameSource("VELD.VTK", volume)
+# The files scale the larger magnitude of the orbital to 256, so the level
+# is isovalue / peak x 256.
+level = @LEVEL@
+for field, name, colour in (("POS", "positive lobe", [0.85, 0.1, 0.1]),
+                            ("NEG", "negative lobe", [0.1, 0.25, 0.9])):
+    lobe = Contour(Input=volume)
+    RenameSource(name, lobe)
+    lobe.ContourBy = ["POINTS", field]
+    lobe.Isosurfaces = [level]
+    lobe.ComputeScalars = 0
+    shown = Show(lobe, view)
+    ColorBy(shown, None)
+    shown.DiffuseColor = colour
+    shown.AmbientColor = colour
+
+# TARNEL.COR: four heading lines, then atomic number, x, y, z in Angstrom.
+colours = {1: [0.95, 0.95, 0.95], 6: [0.35, 0.35, 0.35], 7: [0.2, 0.3, 0.95],
+           8: [0.95, 0.15, 0.1], 9: [0.55, 0.9, 0.3], 15: [1.0, 0.5, 0.0],
+           16: [0.95, 0.8, 0.2], 17: [0.1, 0.85, 0.1]}
+with open(@ATOMS@) as atoms:
+    for number, line in enumerate(atoms.read().splitlines()[4:], 1):
+        fields = line.split()
+        if len(fields) != 4:
+            break
+        z = int(fields[0])
+        ball = Sphere(Center=[float(value) for value in fields[1:]],
+                      Radius=0.25 if z <= 2 else 0.35, ThetaResolution=24, PhiResolution=24)
+        RenameSource("atom %d (Z = %d)" % (number, z), ball)
+        colour = colours.get(z, [1.0, 0.5, 0.7])
+        shown = Show(ball, view)
+        shown.DiffuseColor = colour
+        shown.AmbientColor = colour
+
+ResetCamera(view)
+Render(view)
+}]
+}
+
+# Starts a viewer (a command list) without waiting for it. Its output is read
+# and dropped, and closing the pipe when it has ended collects its exit
+# status, so it does not stay behind as a zombie. Calls {*}$onEnd then.
+# Returns the pipe.
+proc ::gridorb::startViewer {command onEnd} {
+    set chan [open |[list {*}$command 2>@1] r]
+    fconfigure $chan -blocking 0
+    fileevent $chan readable [list ::gridorb::OnViewerOutput $chan $onEnd]
+    return $chan
+}
+
+proc ::gridorb::OnViewerOutput {chan onEnd} {
+    read $chan
+    if {![eof $chan]} {
+        return
+    }
+    fconfigure $chan -blocking 1
+    catch {close $chan}
+    {*}$onEnd
+}
+
+# Writes script to a temporary file and starts `program --script=FILE`; the
+# file is deleted when ParaView has ended. Returns the pipe.
+proc ::gridorb::openInParaView {program script onEnd} {
+    set chan [file tempfile path gridorb-view.py]
+    fconfigure $chan -encoding utf-8
+    puts -nonewline $chan $script
+    close $chan
+    set ended [list apply {{path onEnd} {file delete $path; {*}$onEnd}} $path $onEnd]
+    if {[catch {startViewer [list {*}$program --script=$path] $ended} pipe]} {
+        file delete $path
+        error $pipe
+    }
+    return $pipe
+}
+
 # Where the front end looks for gridorb, in order, when GRIDORB is not set:
 # PREFIX/bin/gridorb when this script is installed as
 # PREFIX/share/gridorb/main.tcl, then a gridorb beside the script.
@@ -1775,8 +1875,13 @@ proc ::gui::openParaView {} {
     if {$program eq "" || $::gui::volumePath eq ""} {
         return
     }
-    if {[catch {exec {*}$program --data=$::gui::volumePath >/dev/null 2>@1 &} message]} {
-        banner error "ParaView could not be started: $message. Open VELD.VTK in it yourself."
+    # The view as this window shows it: the same level and the same atoms.
+    set folder [file dirname $::gui::volumePath]
+    set script [::gridorb::paraviewScript $::gui::volumePath [file join $folder TARNEL.COR] \
+        $::gui::level "$::gui::shown, isovalue $::gui::levelText"]
+    if {[catch {::gridorb::openInParaView $program $script {}} message]} {
+        banner error "ParaView could not be started: [::gridorb::ReasonOf $message].\
+            Open VELD.VTK in it yourself."
     }
 }
 
