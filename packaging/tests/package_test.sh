@@ -115,6 +115,8 @@ drwxr-xr-x root/root ./usr/lib/gridorb/
 drwxr-xr-x root/root ./usr/share/
 drwxr-xr-x root/root ./usr/share/doc/
 drwxr-xr-x root/root ./usr/share/doc/gridorb/
+-rw-r--r-- root/root ./usr/share/doc/gridorb/README.frontend.md.gz
+-rw-r--r-- root/root ./usr/share/doc/gridorb/README.md.gz
 -rw-r--r-- root/root ./usr/share/doc/gridorb/changelog.gz
 -rw-r--r-- root/root ./usr/share/doc/gridorb/copyright
 drwxr-xr-x root/root ./usr/share/gridorb/
@@ -186,7 +188,12 @@ check_gzip_9n() {
         fail "$1 was not made with gzip -9n (header $header)"
 }
 check_gzip_9n "$root/usr/share/doc/gridorb/changelog.gz"
-for page in gridorb launcher; do
+for readme in README.md:README.md frontend/README.md:README.frontend.md; do
+    gz=$root/usr/share/doc/gridorb/${readme#*:}.gz
+    check_gzip_9n "$gz"
+    zcat "$gz" | cmp -s - "$source_dir/${readme%%:*}" || fail "${readme#*:}.gz is not ${readme%%:*}"
+done
+for page in gridorb launcher gridorb-export; do
     gz=$root/usr/share/man/man1/$page.1.gz
     [ -f "$gz" ] || { fail "no manual page $page(1)"; continue; }
     check_gzip_9n "$gz"
