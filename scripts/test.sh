@@ -61,8 +61,8 @@ run_ctest() {
   ctest --test-dir "$root/$dir" -j "$jobs" --timeout 600 --output-on-failure >"$log" 2>&1
   local status=$?
   # Everything but the lines of tests that started and passed.
-  grep -v -E '^ *Start +[0-9]+: |^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* +Passed +[0-9.]+ sec$|^Test project |^$' \
-    "$log" | grep -v -E '^Total Test time' || true
+  grep -v -E '^ *Start +[0-9]+: |^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* +Passed +[0-9.]+ sec$|^$' "$log" |
+    grep -v -E '^(Test project |Internal ctest changing|Total Test time|Label Time Summary:|[a-z]+ += +[0-9.]+ sec)' || true
   local line passed=0 failed=0
   line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
   if [[ "$line" =~ ([0-9]+)\ tests?\ failed\ out\ of\ ([0-9]+) ]]; then
