@@ -84,7 +84,7 @@ depends=$(field Depends)
     fail "field Depends is \"$depends\", without \"libc6 (>= version)\""
 IFS=, read -ra entries <<<"$depends"
 for entry in "${entries[@]}"; do
-    [[ "$entry" =~ ^\ ?(libc6|libgcc-s1|libstdc\+\+6|libpng16-16|zlib1g)\ \(\>=\ [0-9][0-9.~+-]*\)$ ]] ||
+    [[ "$entry" =~ ^\ ?(libc6|libgcc-s1|libstdc\+\+6|libpng16-16|zlib1g)\ \(\>=\ ([0-9]+:)?[0-9][0-9.~+-]*\)$ ]] ||
         fail "field Depends holds \"$entry\", which none of the programs or the extension should need"
 done
 [[ "$(field Installed-Size)" =~ ^[0-9]+$ ]] || fail "field Installed-Size is missing"
