@@ -35,46 +35,17 @@ struct Primitive {
     Table sx, sy, sz, px, py, pz, gx, gy, gz;
 };
 
-// computeAtomFactors on `points` planes: the same formulas, stored the same.
+// The core's factor tables, one value per plane of the export grid.
 std::array<Primitive, 3> atomFactors(const evaluator::AtomInput& atom, const ExportGrid& grid,
                                      const basis::BasisWeights& weights, basis::Shell shell) {
-    const int n = grid.points;
-    const int s = basis::shellIndex(shell);
-    const bool sp = shell != basis::Shell::OneS;
-    std::array<Table, 3> d, d2;
-    for (int axis = 0; axis < 3; ++axis) {
-        d[axis].resize(n);
-        d2[axis].resize(n);
-        for (int i = 0; i < n; ++i) {
-            d[axis][i] = grid.planes[axis][i] - atom.position[axis];
-            d2[axis][i] = d[axis][i] * d[axis][i];
-        }
-    }
-    const basis::AtomNormalisation norm = basis::atomNormalisation(atom.zetaS, atom.zetaP);
-    const std::array<float, 3> es = basis::scaledExponents(shell, atom.zetaS);
-    const std::array<float, 3> ep = basis::scaledExponents(shell, atom.zetaP);
     std::array<Primitive, 3> result;
+    std::array<evaluator::PrimitiveTables, 3> tables;
     for (int k = 0; k < 3; ++k) {
         Primitive& f = result[k];
-        for (Table* t : {&f.sx, &f.sy, &f.sz, &f.px, &f.py, &f.pz, &f.gx, &f.gy, &f.gz}) t->assign(n, 0.0f);
-        const float cs = static_cast<float>(static_cast<double>(norm.s) * atom.coefficients[0] * weights.s[s][k]);
-        for (int i = 0; i < n; ++i) {
-            f.sx[i] = evaluator::guardedExp(d2[0][i] * es[k]) * cs;
-            f.sy[i] = evaluator::guardedExp(d2[1][i] * es[k]);
-            f.sz[i] = evaluator::guardedExp(d2[2][i] * es[k]);
-        }
-        if (!sp) continue;
-        const float cp = norm.p * weights.p[s - 1][k];
-        const float c[3] = {cp * atom.coefficients[1], cp * atom.coefficients[2], cp * atom.coefficients[3]};
-        for (int i = 0; i < n; ++i) {
-            f.px[i] = c[0] * d[0][i];
-            f.py[i] = c[1] * d[1][i];
-            f.pz[i] = c[2] * d[2][i];
-            f.gx[i] = evaluator::guardedExp(d2[0][i] * ep[k]);
-            f.gy[i] = evaluator::guardedExp(d2[1][i] * ep[k]);
-            f.gz[i] = evaluator::guardedExp(d2[2][i] * ep[k]);
-        }
+        for (Table* t : {&f.sx, &f.sy, &f.sz, &f.px, &f.py, &f.pz, &f.gx, &f.gy, &f.gz}) t->assign(grid.points, 0.0f);
+        tables[k] = {f.sx, f.sy, f.sz, f.px, f.py, f.pz, f.gx, f.gy, f.gz};
     }
+    evaluator::fillAtomFactors(atom, shell, {grid.planes[0], grid.planes[1], grid.planes[2]}, weights, tables);
     return result;
 }
 

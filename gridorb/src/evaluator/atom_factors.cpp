@@ -32,45 +32,45 @@ MoleculeAtoms gatherAtomInputs(const MoleculeRecord& molecule, const Coefficient
 AtomFactors computeAtomFactors(const AtomInput& atom, const GridFrame& frame, const basis::BasisWeights& weights) {
     AtomFactors factors;
     factors.shell = basis::shellOf(atom.atomicNumber);
-    const int shell = basis::shellIndex(factors.shell);
-    if (shell < 0) return factors;
-    const bool sp = factors.shell != basis::Shell::OneS;
-
-    // Distances to the planes and their squares, each stored.
-    std::array<float, POINTS_PER_AXIS> d[3], d2[3];
-    const std::array<float, POINTS_PER_AXIS>* planes[3] = {&frame.planeX, &frame.planeY, &frame.planeZ};
-    for (int axis = 0; axis < 3; ++axis) {
-        for (int i = 0; i < POINTS_PER_AXIS; ++i) {
-            d[axis][i] = (*planes[axis])[i] - atom.position[axis];
-            d2[axis][i] = d[axis][i] * d[axis][i];
-        }
-    }
-
-    const basis::AtomNormalisation norm = basis::atomNormalisation(atom.zetaS, atom.zetaP);
-    const std::array<float, 3> es = basis::scaledExponents(factors.shell, atom.zetaS);
-    const std::array<float, 3> ep = basis::scaledExponents(factors.shell, atom.zetaP);
+    std::array<PrimitiveTables, 3> tables;
     for (int k = 0; k < 3; ++k) {
         PrimitiveFactors& f = factors.primitive[k];
+        tables[k] = {f.sx, f.sy, f.sz, f.px, f.py, f.pz, f.gx, f.gy, f.gz};
+    }
+    fillAtomFactors(atom, factors.shell, {frame.planeX, frame.planeY, frame.planeZ}, weights, tables);
+    return factors;
+}
+
+void fillAtomFactors(const AtomInput& atom, basis::Shell shell, const std::array<std::span<const float>, 3>& planes,
+                     const basis::BasisWeights& weights, const std::array<PrimitiveTables, 3>& tables) {
+    const int s = basis::shellIndex(shell);
+    if (s < 0) return;
+    const bool sp = shell != basis::Shell::OneS;
+    const basis::AtomNormalisation norm = basis::atomNormalisation(atom.zetaS, atom.zetaP);
+    const std::array<float, 3> es = basis::scaledExponents(shell, atom.zetaS);
+    const std::array<float, 3> ep = basis::scaledExponents(shell, atom.zetaP);
+    for (int k = 0; k < 3; ++k) {
+        const PrimitiveTables& f = tables[k];
         // Ns*c_b is exact in double; the product with the weight is rounded once.
-        const float cs = static_cast<float>(static_cast<double>(norm.s) * atom.coefficients[0] * weights.s[shell][k]);
-        for (int i = 0; i < POINTS_PER_AXIS; ++i) {
-            f.sx[i] = guardedExp(d2[0][i] * es[k]) * cs;
-            f.sy[i] = guardedExp(d2[1][i] * es[k]);
-            f.sz[i] = guardedExp(d2[2][i] * es[k]);
-        }
-        if (!sp) continue;
-        const float cp = norm.p * weights.p[shell - 1][k];
-        const float c[3] = {cp * atom.coefficients[1], cp * atom.coefficients[2], cp * atom.coefficients[3]};
-        for (int i = 0; i < POINTS_PER_AXIS; ++i) {
-            f.px[i] = c[0] * d[0][i];
-            f.py[i] = c[1] * d[1][i];
-            f.pz[i] = c[2] * d[2][i];
-            f.gx[i] = guardedExp(d2[0][i] * ep[k]);
-            f.gy[i] = guardedExp(d2[1][i] * ep[k]);
-            f.gz[i] = guardedExp(d2[2][i] * ep[k]);
+        const float cs = static_cast<float>(static_cast<double>(norm.s) * atom.coefficients[0] * weights.s[s][k]);
+        const float cpk = sp ? norm.p * weights.p[s - 1][k] : 0.0f;
+        const std::span<float> sTables[3] = {f.sx, f.sy, f.sz};
+        const std::span<float> pTables[3] = {f.px, f.py, f.pz};
+        const std::span<float> gTables[3] = {f.gx, f.gy, f.gz};
+        for (int axis = 0; axis < 3; ++axis) {
+            const float c = cpk * atom.coefficients[1 + axis];
+            for (std::size_t i = 0; i < planes[axis].size(); ++i) {
+                // The distance to the plane and its square, each rounded to float.
+                const float d = planes[axis][i] - atom.position[axis];
+                const float d2 = d * d;
+                const float g = guardedExp(d2 * es[k]);
+                sTables[axis][i] = axis == 0 ? g * cs : g;
+                if (!sp) continue;
+                pTables[axis][i] = c * d;
+                gTables[axis][i] = guardedExp(d2 * ep[k]);
+            }
         }
     }
-    return factors;
 }
 
 }  // namespace gridorb::evaluator

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 #include "basis/minimal_basis.h"
 #include "model/capacities.h"
@@ -62,5 +63,14 @@ struct AtomFactors {
 
 // The factors of one atom on the laid-out planes of `frame`.
 AtomFactors computeAtomFactors(const AtomInput& atom, const GridFrame& frame, const basis::BasisWeights& weights);
+
+// The same tables on planes of any count (gridorb-export's finer grids):
+// planes[axis] holds the n plane coordinates in Bohr, and each table of
+// tables[k] n values. The p tables of a 1s atom are left as they are.
+struct PrimitiveTables {
+    std::span<float> sx, sy, sz, px, py, pz, gx, gy, gz;
+};
+void fillAtomFactors(const AtomInput& atom, basis::Shell shell, const std::array<std::span<const float>, 3>& planes,
+                     const basis::BasisWeights& weights, const std::array<PrimitiveTables, 3>& tables);
 
 }  // namespace gridorb::evaluator
