@@ -21,7 +21,7 @@ struct ExportGrid {
 
 // Converts the molecule's coordinates from Å to Bohr in place, as gridorb
 // does, and lays out the grid. points == 51 and margin == 3 give gridorb's
-// layOutGridFrame and layOutPlanes, taken from the core.
+// layOutGridFrame and layOutPlanes; any other grid the same formulas.
 ExportGrid chooseGrid(MoleculeRecord& molecule, int points, float margin);
 
 }  // namespace gridorb::exporter

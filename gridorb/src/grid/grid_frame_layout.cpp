@@ -25,12 +25,12 @@ AtomExtents computeAtomExtents(const MoleculeRecord& molecule) {
     return extents;
 }
 
-GridFrame layOutGridFrame(MoleculeRecord& molecule) {
+GridFrame layOutGridFrame(MoleculeRecord& molecule, float margin, float intervalCount) {
     GridFrame frame;
     AtomExtents extents = computeAtomExtents(molecule);
     for (int axis = 0; axis < 3; ++axis) {
-        frame.lowCorner[axis] = extents.lowest[axis] - GRID_MARGIN;
-        frame.highCorner[axis] = extents.highest[axis] + GRID_MARGIN;
+        frame.lowCorner[axis] = extents.lowest[axis] - margin;
+        frame.highCorner[axis] = extents.highest[axis] + margin;
     }
 
     // Atoms to Bohr by the stored reciprocal, a multiplication, while the
@@ -41,7 +41,7 @@ GridFrame layOutGridFrame(MoleculeRecord& molecule) {
         for (int axis = 0; axis < 3; ++axis) molecule.coordinates[atom][axis] *= toBohr;
     }
 
-    frame.spanDivisor = BOHR_LENGTH * INTERVAL_COUNT;
+    frame.spanDivisor = BOHR_LENGTH * intervalCount;
     for (int axis = 0; axis < 3; ++axis) {
         frame.origin[axis] = frame.lowCorner[axis] / BOHR_LENGTH;
         // The difference stays in double: it is not rounded before the division.
@@ -53,13 +53,15 @@ GridFrame layOutGridFrame(MoleculeRecord& molecule) {
 
 void layOutPlanes(GridFrame& frame) {
     std::array<float, POINTS_PER_AXIS>* planes[3] = {&frame.planeX, &frame.planeY, &frame.planeZ};
-    for (int axis = 0; axis < 3; ++axis) {
-        std::array<float, POINTS_PER_AXIS>& plane = *planes[axis];
-        // Accumulated plane by plane, each sum stored: the last plane carries
-        // the rounding built up on the way.
-        plane[0] = frame.origin[axis];
-        for (int j = 1; j < POINTS_PER_AXIS; ++j) plane[j] = plane[j - 1] + frame.spacing[axis];
-    }
+    for (int axis = 0; axis < 3; ++axis) accumulatePlanes(frame.origin[axis], frame.spacing[axis], *planes[axis]);
+}
+
+void accumulatePlanes(float origin, float spacing, std::span<float> planes) {
+    // Accumulated plane by plane, each sum stored: the last plane carries the
+    // rounding built up on the way.
+    if (planes.empty()) return;
+    planes[0] = origin;
+    for (std::size_t j = 1; j < planes.size(); ++j) planes[j] = planes[j - 1] + spacing;
 }
 
 }  // namespace gridorb::grid
