@@ -13,7 +13,10 @@
 // enabled, and contraction is off.
 #if defined(__x86_64__)
 #if __has_include(<sys/platform/x86.h>)
+// The header is C: its _Bool is an extension that g++ accepts and clang++ does not.
+#define _Bool bool
 #include <sys/platform/x86.h>
+#undef _Bool
 #else
 #include <cpuid.h>
 #endif
