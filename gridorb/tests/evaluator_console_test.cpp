@@ -74,6 +74,7 @@ TEST(EvaluatorConsole, RecordsInTheirOrderAndLayout) {
 // 1 .. n-1 and nothing more.
 TEST(EvaluatorConsole, EachAtomIsAnnouncedJustBeforeItsTerms) {
     auto m = std::make_unique<ThreeAtoms>();
+    m->frame.origin[2] = 1.0f;  // the carbon in the first chunk of planes, which this thread sweeps first
     grid::layOutPlanes(m->frame);
     const basis::BasisWeights weights = basis::prepareBasisWeights();
     const evaluator::MoleculeAtoms atoms = evaluator::gatherAtomInputs(m->molecule, m->coefficients, 2);
@@ -84,8 +85,8 @@ TEST(EvaluatorConsole, EachAtomIsAnnouncedJustBeforeItsTerms) {
         firstAtoms.push_back(std::make_unique<OrbitalVolume>());
         evaluator::evaluateVolume(first, m->frame, weights, *firstAtoms.back(), 1);
     }
-    ASSERT_NE(testsupport::firstDifference(firstAtoms[1]->values.data(), firstAtoms[0]->values.data(), 25 * 2601), -1)
-        << "the carbon must reach the lower planes";
+    ASSERT_NE(testsupport::firstDifference(firstAtoms[1]->values.data(), firstAtoms[0]->values.data(), evaluator::CHUNK_PLANES * 2601), -1)
+        << "the carbon must reach the first chunk";
 
     auto psi = std::make_unique<OrbitalVolume>();
     const std::thread::id caller = std::this_thread::get_id();
@@ -93,7 +94,7 @@ TEST(EvaluatorConsole, EachAtomIsAnnouncedJustBeforeItsTerms) {
     evaluator::evaluateVolume(atoms, m->frame, weights, *psi, 2, [&](int i) {
         announced.push_back(i);
         EXPECT_EQ(std::this_thread::get_id(), caller);
-        EXPECT_EQ(testsupport::firstDifference(psi->values.data(), firstAtoms[i]->values.data(), 25 * 2601), -1)
+        EXPECT_EQ(testsupport::firstDifference(psi->values.data(), firstAtoms[i]->values.data(), evaluator::CHUNK_PLANES * 2601), -1)
             << "at atom " << i + 1;
     });
     EXPECT_EQ(announced, (std::vector<int>{0, 1, 2}));

@@ -14,34 +14,66 @@
 namespace gridorb::evaluator {
 namespace {
 
-// The calling thread sweeps z-planes [0, SPLIT), the helper the rest.
-constexpr int SPLIT = (POINTS_PER_AXIS + 1) / 2;
+// The z-planes go in chunks of CHUNK_PLANES, the calling thread taking them
+// from the bottom, the helper from the top, until they meet: a helper that
+// the system starts late, or not at all, on a busy machine leaves its share
+// to the calling thread instead of holding it up.
+constexpr int PLANE_POINTS = POINTS_PER_AXIS * POINTS_PER_AXIS;
+constexpr int CHUNKS = (POINTS_PER_AXIS + CHUNK_PLANES - 1) / CHUNK_PLANES;
+
+class PlaneChunks {
+public:
+    // The calling thread holds chunk 0 from the start.
+    PlaneChunks() : ends_(1 | CHUNKS << 16) {}
+
+    // The next chunk from the bottom (or top), or -1 when none is left.
+    int claim(bool fromBottom) {
+        int ends = ends_.load(std::memory_order_relaxed);
+        for (;;) {
+            const int low = ends & 0xffff, high = ends >> 16;
+            if (low >= high) return -1;
+            const int next = fromBottom ? (low + 1) | high << 16 : low | (high - 1) << 16;
+            if (ends_.compare_exchange_weak(ends, next, std::memory_order_relaxed)) return fromBottom ? low : high - 1;
+        }
+    }
+
+private:
+    std::atomic<int> ends_;  // the first unclaimed chunk from the bottom | one past the last from the top << 16
+};
 
 // Every atom laid out once, by whichever thread claims it: a thread about to
 // sweep atom i claims atom i if nobody has, and then one atom more, so that
-// each lays out about as many as it sweeps while any are left; then it waits
-// for atom i if the other thread has it in hand.
+// each lays out about as many as it sweeps while any are left. The helper
+// waits for an atom the calling thread has in hand; the calling thread never
+// waits for the helper, but lays the atom out itself into `own`.
 class SharedLayouts {
 public:
     SharedLayouts(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
                   std::array<KernelAtom, MAX_ATOMS>& store)
         : atoms_(atoms), frame_(frame), weights_(weights), store_(store) {}
 
-    const KernelAtom& get(int i) {
+    const KernelAtom& get(int i, KernelAtom* own) {
+        if (ready_[i].load(std::memory_order_acquire)) return store_[i];
         bool oneMore = true;
         for (int m = next_.load(std::memory_order_relaxed); m < atoms_.count && (m <= i || oneMore);) {
             if (!next_.compare_exchange_weak(m, m + 1, std::memory_order_relaxed)) continue;
             if (m > i) oneMore = false;
-            prepareKernelAtom(computeAtomFactors(atoms_.atoms[m], frame_, weights_), store_[m]);
+            layOut(m, store_[m]);
             ready_[m].store(true, std::memory_order_release);
             ready_[m].notify_all();
             m = next_.load(std::memory_order_relaxed);
+        }
+        if (own != nullptr && !ready_[i].load(std::memory_order_acquire)) {
+            layOut(i, *own);
+            return *own;
         }
         while (!ready_[i].load(std::memory_order_acquire)) ready_[i].wait(false, std::memory_order_acquire);
         return store_[i];
     }
 
 private:
+    void layOut(int i, KernelAtom& into) { prepareKernelAtom(computeAtomFactors(atoms_.atoms[i], frame_, weights_), into); }
+
     const MoleculeAtoms& atoms_;
     const GridFrame& frame_;
     const basis::BasisWeights& weights_;
@@ -50,13 +82,12 @@ private:
     std::array<std::atomic<bool>, MAX_ATOMS> ready_{};
 };
 
-void sweepPlanes(SharedLayouts& layouts, int atomCount, int izBegin, int izEnd, OrbitalVolume& psi,
-                 const AtomStarted* atomStarted) {
-    std::fill(psi.values.begin() + OrbitalVolume::index(0, 0, izBegin),
-              psi.values.begin() + OrbitalVolume::index(0, 0, izEnd), 0.0f);
-    for (int i = 0; i < atomCount; ++i) {
-        if (atomStarted != nullptr && *atomStarted) (*atomStarted)(i);
-        sweepAtom(layouts.get(i), izBegin, izEnd, psi);
+// The helper's part: chunks from the top while any are left.
+void helpWithPlanes(SharedLayouts& layouts, PlaneChunks& chunks, int atomCount, OrbitalVolume& psi) {
+    for (int c; (c = chunks.claim(false)) >= 0;) {
+        const int izBegin = c * CHUNK_PLANES, izEnd = std::min(izBegin + CHUNK_PLANES, POINTS_PER_AXIS);
+        std::fill(&psi.at(0, 0, izBegin), &psi.at(0, 0, izBegin) + (izEnd - izBegin) * PLANE_POINTS, 0.0f);
+        for (int i = 0; i < atomCount; ++i) sweepAtom(layouts.get(i, nullptr), izBegin, izEnd, psi);
     }
 }
 
@@ -70,8 +101,10 @@ void evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, const ba
     // repeated calls should not fault in afresh. One evaluation at a time.
     static std::mutex storeMutex;
     static std::array<KernelAtom, MAX_ATOMS> store;
+    static KernelAtom own;
     std::lock_guard lock(storeMutex);
     SharedLayouts layouts(atoms, frame, weights, store);
+    PlaneChunks chunks;
 
     std::jthread helper;
     if (threadCount >= 2) {
@@ -80,13 +113,21 @@ void evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, const ba
         // the units. SIGFPE too: nothing the helper runs traps.
         const units::RunSignalsHeld held;
         try {
-            helper = std::jthread(sweepPlanes, std::ref(layouts), atoms.count, SPLIT, POINTS_PER_AXIS, std::ref(psi),
-                                  nullptr);
+            helper = std::jthread(helpWithPlanes, std::ref(layouts), std::ref(chunks), atoms.count, std::ref(psi));
         } catch (const std::system_error&) {
             // No thread to be had: this one sweeps every plane.
         }
     }
-    sweepPlanes(layouts, atoms.count, 0, helper.joinable() ? SPLIT : POINTS_PER_AXIS, psi, &atomStarted);
+    // Chunk 0 first, which announces each atom as this thread reaches it.
+    int announced = 0;
+    for (int c = 0; c >= 0; c = chunks.claim(true)) {
+        const int izBegin = c * CHUNK_PLANES, izEnd = std::min(izBegin + CHUNK_PLANES, POINTS_PER_AXIS);
+        std::fill(&psi.at(0, 0, izBegin), &psi.at(0, 0, izBegin) + (izEnd - izBegin) * PLANE_POINTS, 0.0f);
+        for (int i = 0; i < atoms.count; ++i) {
+            if (i == announced && atomStarted) atomStarted(announced++);
+            sweepAtom(layouts.get(i, &own), izBegin, izEnd, psi);
+        }
+    }
 }
 
 }  // namespace gridorb::evaluator

@@ -17,13 +17,17 @@ namespace gridorb::evaluator {
 int defaultThreadCount();
 
 // Told the index of an atom (into MoleculeAtoms::atoms) on the calling
-// thread just before that thread starts adding it.
+// thread just before that thread starts adding it to the first chunk.
 using AtomStarted = std::function<void(int atom)>;
 
-// Fills psi. With threadCount >= 2 one helper thread takes the upper half of
-// the z-planes; both walk the atoms in order and share laying them out. The
+// The z-planes are swept in chunks of this many, each for every atom in order.
+inline constexpr int CHUNK_PLANES = 2;
+
+// Fills psi. The calling thread sweeps the chunks of z-planes from the
+// bottom, starting with the first; with threadCount >= 2 one helper thread
+// takes them from the top, and the two share laying the atoms out. The
 // helper holds the run's signals and is joined before this returns. No bit
-// of psi depends on the thread count.
+// of psi depends on the thread count or on who swept what.
 void evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
                     OrbitalVolume& psi, int threadCount = defaultThreadCount(), const AtomStarted& atomStarted = {});
 
