@@ -93,7 +93,7 @@ TEST(CoefficientProduct, BeyondSinglePrecisionBecomesInfinity) {
 
 TEST(CoefficientProduct, NonPositiveOrderWritesNothing) {
     double a[1] = {2.0}, b[1] = {3.0}, p[1] = {-5.0};
-    const MatrixImage aImage{a}, bImage{b};
+    const MatrixImage aImage{reinterpret_cast<const unsigned char*>(a)}, bImage{reinterpret_cast<const unsigned char*>(b)};
     multiplyColumn(aImage, bImage, p, 0, 1);
     multiplyColumn(aImage, bImage, p, -4, 1);
     multiplyColumn(aImage, bImage, p, 1, 2);

@@ -27,14 +27,11 @@ struct MoleculeRecord {
 // A matrix as FOR013 holds it: little-endian doubles at any alignment,
 // read where they lie.
 struct MatrixImage {
-    // Untyped, so that pointing into a static record's copies is a constant
-    // initialisation: anything else would make the compiler write the whole
-    // record, 160 pages, at start-up.
-    const void* bytes = nullptr;
+    const unsigned char* bytes = nullptr;
 
     double operator[](std::size_t k) const {
         unsigned char image[sizeof(double)];
-        std::memcpy(image, static_cast<const unsigned char*>(bytes) + k * sizeof(double), sizeof image);
+        std::memcpy(image, bytes + k * sizeof(double), sizeof image);
         if constexpr (std::endian::native == std::endian::big) {
             for (std::size_t a = 0, b = sizeof image - 1; a < b; ++a, --b) std::swap(image[a], image[b]);
         }
@@ -53,8 +50,8 @@ struct RawWavefunction {
     std::array<double, MAX_ATOMS> sExponents{};
     std::array<double, MAX_ATOMS> pExponents{};
     std::array<std::array<double, MAX_ORBITALS * MAX_ORBITALS>, 2> copies{};
-    MatrixImage orbitalVectors{copies[0].data()};  // A
-    MatrixImage basisTransform{copies[1].data()};  // B
+    MatrixImage orbitalVectors{reinterpret_cast<const unsigned char*>(copies[0].data())};  // A
+    MatrixImage basisTransform{reinterpret_cast<const unsigned char*>(copies[1].data())};  // B
 
     RawWavefunction() = default;
     RawWavefunction(const RawWavefunction&) = delete;  // the images may point into it
