@@ -25,7 +25,7 @@ void BM_ProductPlainPort(benchmark::State& state) {
     const int n = w->molecule.orbitalCount;
     std::vector<double> p(static_cast<std::size_t>(n) * n);
     for (auto _ : state) {
-        plainProduct(w->raw.copies[0].data(), w->raw.copies[1].data(), p.data(), n);
+        plainProduct(w->raw.orbitalVectors.data(), w->raw.basisTransform.data(), p.data(), n);
         benchmark::DoNotOptimize(p.data());
     }
 }

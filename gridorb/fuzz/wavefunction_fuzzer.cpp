@@ -209,8 +209,8 @@ void checkAgainstModel(std::span<const std::uint8_t> file, const Expected& e) {
         FUZZ_CHECK(g_molecule.atomicNumbers[i] == z, where() + ": atomic number");
     }
     const std::size_t bytes = 8 * static_cast<std::size_t>(e.orbitalCount) * static_cast<std::size_t>(e.orbitalCount);
-    FUZZ_CHECK(std::memcmp(g_raw.orbitalVectors.bytes, file.data() + e.orbitalVectors, bytes) == 0, where() + ": record 4");
-    FUZZ_CHECK(std::memcmp(g_raw.basisTransform.bytes, file.data() + e.basisTransform, bytes) == 0, where() + ": record 5");
+    FUZZ_CHECK(std::memcmp(g_raw.orbitalVectors.data(), file.data() + e.orbitalVectors, bytes) == 0, where() + ": record 4");
+    FUZZ_CHECK(std::memcmp(g_raw.basisTransform.data(), file.data() + e.basisTransform, bytes) == 0, where() + ": record 5");
 }
 
 void checkCompletion() {
@@ -344,19 +344,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             ending = ended.kind == RunEnded::Kind::Aborted ? Ending::Aborted : Ending::Rejected;
         }
     }
+    // The next input opens unit 13 again; a fatal report closes it only the
+    // first time (closing every unit happens once per process).
+    (void)units::closeUnit(wavefunction::WAVEFUNCTION_UNIT);
+    FUZZ_CHECK(!units::isConnected(wavefunction::WAVEFUNCTION_UNIT), "unit 13 still connected");
+
     FUZZ_CHECK(ending == expected.ending,
                std::string("the reader ") + name(ending) + " a file of " + std::to_string(size) + " bytes that it should have " +
                    name(expected.ending));
-    if (ending == Ending::Completed) {
-        checkAgainstModel(file, expected);
-        wavefunction::completeMoleculeRecord(g_molecule, g_raw);
-        checkCompletion();
-        consume();
-    }
-    // Only now: the matrices lie in the mapped file while unit 13 is
-    // connected. The next input opens it again; a fatal report closes it
-    // only the first time (closing every unit happens once per process).
-    (void)units::closeUnit(wavefunction::WAVEFUNCTION_UNIT);
-    FUZZ_CHECK(!units::isConnected(wavefunction::WAVEFUNCTION_UNIT), "unit 13 still connected");
+    if (ending != Ending::Completed) return 0;
+    checkAgainstModel(file, expected);
+    wavefunction::completeMoleculeRecord(g_molecule, g_raw);
+    checkCompletion();
+    consume();
     return 0;
 }

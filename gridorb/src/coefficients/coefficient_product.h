@@ -11,7 +11,7 @@ namespace gridorb::coefficients {
 // dimension n), into p[0..n): p(j) = a(1,i)*b(j,1), then + a(k,i)*b(j,k) for
 // k = 2..n ascending, every partial sum a double. Writes nothing for n <= 0
 // or i outside 1..n.
-void multiplyColumn(MatrixImage a, MatrixImage b, double* p, std::int32_t n, std::int32_t i);
+void multiplyColumn(const double* a, const double* b, double* p, std::int32_t n, std::int32_t i);
 
 // Column `orbitalNumber` of the coefficients C = B * A, narrowed to float;
 // the other columns are left as they are (0). A run uses no other column.

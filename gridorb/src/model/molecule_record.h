@@ -1,10 +1,7 @@
 #pragma once
 
 #include <array>
-#include <bit>
-#include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "model/capacities.h"
 
@@ -24,38 +21,15 @@ struct MoleculeRecord {
     std::array<float, MAX_ATOMS> pExponents{};
 };
 
-// A matrix as FOR013 holds it: little-endian doubles at any alignment,
-// read where they lie.
-struct MatrixImage {
-    const unsigned char* bytes = nullptr;
-
-    double operator[](std::size_t k) const {
-        unsigned char image[sizeof(double)];
-        std::memcpy(image, bytes + k * sizeof(double), sizeof image);
-        if constexpr (std::endian::native == std::endian::big) {
-            for (std::size_t a = 0, b = sizeof image - 1; a < b; ++a, --b) std::swap(image[a], image[b]);
-        }
-        return std::bit_cast<double>(image);
-    }
-};
-
 // The double-precision data of FOR013 before narrowing: coordinates in Å,
 // the two exponents, and the two square matrices of order orbitalCount in
-// file order (column-major, leading dimension orbitalCount, not 200). The
-// matrices lie in the mapped file, valid while unit 13 stays connected, or,
-// where the file could not be mapped (a pipe), in `copies`, where they are
-// until a read.
+// file order (column-major, leading dimension orbitalCount, not 200).
 struct RawWavefunction {
     std::array<std::array<double, 3>, MAX_ATOMS> coordinates{};
     std::array<double, MAX_ATOMS> sExponents{};
     std::array<double, MAX_ATOMS> pExponents{};
-    std::array<std::array<double, MAX_ORBITALS * MAX_ORBITALS>, 2> copies{};
-    MatrixImage orbitalVectors{reinterpret_cast<const unsigned char*>(copies[0].data())};  // A
-    MatrixImage basisTransform{reinterpret_cast<const unsigned char*>(copies[1].data())};  // B
-
-    RawWavefunction() = default;
-    RawWavefunction(const RawWavefunction&) = delete;  // the images may point into it
-    RawWavefunction& operator=(const RawWavefunction&) = delete;
+    std::array<double, MAX_ORBITALS * MAX_ORBITALS> orbitalVectors{};  // A
+    std::array<double, MAX_ORBITALS * MAX_ORBITALS> basisTransform{};  // B
 };
 
 }  // namespace gridorb

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,9 +46,6 @@ struct Unit {
     std::int64_t inputStart = 0;
     std::size_t inputLength = 0;
     std::int64_t readOffset = 0;
-    // A mapped input file, whole: read from here instead of the buffer.
-    const unsigned char* map = nullptr;
-    std::size_t mapLength = 0;
 };
 
 Unit g_units[UNIT_COUNT];
@@ -120,10 +116,6 @@ Failure closeIndex(int index, bool report) {
             bool cut = ::ftruncate(u.fd, u.outputOffset) == 0;
             if (Failure f = failedStep(cut, "endfile", TRUNCATION_FAILED)) return f;
         }
-    }
-    if (u.map != nullptr) {
-        ::munmap(const_cast<unsigned char*>(u.map), u.mapLength);
-        u.map = nullptr;
     }
     if (!u.standard && u.fd >= 0) {
         bool closed = ::close(u.fd) == 0;
@@ -235,14 +227,6 @@ Failure openInputFile(int unit, std::string_view name) {
     u.inputStart = 0;
     u.inputLength = 0;
     u.readOffset = 0;
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-        void* map = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-        if (map != MAP_FAILED) {
-            u.map = static_cast<const unsigned char*>(map);
-            u.mapLength = static_cast<std::size_t>(st.st_size);
-        }
-    }
     u.connected = true;
     return {};
 }
@@ -409,12 +393,6 @@ Failure readBytes(int unit, void* destination, std::size_t length, const char* c
     Unit& u = g_units[unit];
     if (!u.connected || u.fd < 0) return {UNIT_NOT_CONNECTED, context};
     char* out = static_cast<char*>(destination);
-    if (u.map != nullptr) {
-        const unsigned char* at = nullptr;
-        Failure f = takeBytes(unit, nullptr, length, context, at, done);
-        if (done > 0) std::memcpy(out, at, done);
-        return f;
-    }
     const char* buffer = g_buffers[unit];
     while (done < length) {
         std::int64_t bufferEnd = u.inputStart + static_cast<std::int64_t>(u.inputLength);
@@ -431,24 +409,6 @@ Failure readBytes(int unit, void* destination, std::size_t length, const char* c
         if (Failure f = refillInput(unit, context, buffered)) return f;
         if (buffered == 0) break;  // end of file
     }
-    return {};
-}
-
-Failure takeBytes(int unit, void* destination, std::size_t length, const char* context, const unsigned char*& at,
-                  std::size_t& done) {
-    done = 0;
-    if (!validUnit(unit)) return NO_SUCH_UNIT;
-    Unit& u = g_units[unit];
-    if (u.map == nullptr) {
-        at = static_cast<const unsigned char*>(destination);
-        return readBytes(unit, destination, length, context, done);
-    }
-    // The file as it was when opened: past its end is the end of the file.
-    const auto size = static_cast<std::int64_t>(u.mapLength);
-    const std::int64_t offset = u.readOffset < size ? u.readOffset : size;
-    done = static_cast<std::size_t>(size - offset) < length ? static_cast<std::size_t>(size - offset) : length;
-    at = u.map + offset;
-    u.readOffset += static_cast<std::int64_t>(done);
     return {};
 }
 

@@ -31,9 +31,7 @@ void connectStandardUnits();
 Failure openOutputFile(int unit, std::string_view name);
 
 // OPEN of an existing file for unformatted sequential reading only. The
-// system never writes such a file, whatever its permissions. A regular file
-// is mapped, so that its bytes are read where they lie; a pipe, or a file
-// that cannot be mapped, is read.
+// system never writes such a file, whatever its permissions.
 Failure openInputFile(int unit, std::string_view name);
 
 // CLOSE with no status (keep): a written, named regular file is cut at its
@@ -87,12 +85,6 @@ Failure endRecordsInRoom(int unit, std::size_t bytes);
 // `destination` and sets `done` to the count read, less only at end of file.
 // A read error is the system's, under `context`.
 Failure readBytes(int unit, void* destination, std::size_t length, const char* context, std::size_t& done);
-
-// The same, but where the unit's file is mapped the bytes are not copied:
-// `at` points to them in the mapping, valid while the unit stays connected;
-// otherwise they are read into `destination` and `at` points there.
-Failure takeBytes(int unit, void* destination, std::size_t length, const char* context, const unsigned char*& at,
-                  std::size_t& done);
 
 // Moves the unit's read position forward; past the end of the file is
 // allowed (the next read then meets end of file).

@@ -49,17 +49,18 @@ public:
     // is transferred; an item that meets the end of the file fails after
     // those before it, exactly as item-by-item reading would.
     void items(void* destination, std::size_t width, std::size_t count) {
-        const unsigned char* at = nullptr;
-        transfer(destination, width, count, at, false);
+        std::int64_t room = length_ - taken_;
+        std::size_t fitting = static_cast<std::size_t>(room) / width;
+        std::size_t transfer = count < fitting ? count : fitting;
+        std::size_t bytes = transfer * width;
+        if (bytes > 0) {
+            std::size_t got = 0;
+            units::endRunOn(units::readBytes(unit_, destination, bytes, "do_us", got));
+            taken_ += static_cast<std::int64_t>(got);
+            if (got < bytes) units::endFailedRun(units::END_OF_FILE, "do_us");
+        }
+        if (transfer < count) units::endFailedRun(units::OFF_END_OF_RECORD, "do_us");
         if constexpr (std::endian::native == std::endian::big) reverseEach(destination, width, count);
-    }
-
-    // The same for doubles left as the file holds them: in the mapped file
-    // where it is mapped (no copy), else read into `fallback`.
-    MatrixImage image(double* fallback, std::size_t count) {
-        const unsigned char* at = nullptr;
-        transfer(fallback, sizeof(double), count, at, true);
-        return {at != nullptr ? at : reinterpret_cast<const unsigned char*>(fallback)};
     }
 
     std::int32_t int32() {
@@ -74,22 +75,6 @@ public:
     void finish() { units::skipBytes(unit_, static_cast<std::int64_t>(length_) - taken_ + 4); }
 
 private:
-    void transfer(void* destination, std::size_t width, std::size_t count, const unsigned char*& at, bool inPlace) {
-        std::int64_t room = length_ - taken_;
-        std::size_t fitting = static_cast<std::size_t>(room) / width;
-        std::size_t transfer = count < fitting ? count : fitting;
-        std::size_t bytes = transfer * width;
-        at = static_cast<const unsigned char*>(destination);
-        if (bytes > 0) {
-            std::size_t got = 0;
-            units::endRunOn(inPlace ? units::takeBytes(unit_, destination, bytes, "do_us", at, got)
-                                    : units::readBytes(unit_, destination, bytes, "do_us", got));
-            taken_ += static_cast<std::int64_t>(got);
-            if (got < bytes) units::endFailedRun(units::END_OF_FILE, "do_us");
-        }
-        if (transfer < count) units::endFailedRun(units::OFF_END_OF_RECORD, "do_us");
-    }
-
     // The file holds little-endian images.
     static void reverseEach(void* data, std::size_t width, std::size_t count) {
         auto* bytes = static_cast<unsigned char*>(data);
@@ -184,12 +169,12 @@ void readWavefunctionFile(MoleculeRecord& molecule, RawWavefunction& raw) {
     const std::size_t elements = static_cast<std::size_t>(orbitalCount) * static_cast<std::size_t>(orbitalCount);
     {
         RecordRead record(WAVEFUNCTION_UNIT);
-        raw.orbitalVectors = record.image(raw.copies[0].data(), elements);
+        record.items(raw.orbitalVectors.data(), sizeof(double), elements);
         record.finish();
     }
     {
         RecordRead record(WAVEFUNCTION_UNIT);
-        raw.basisTransform = record.image(raw.copies[1].data(), elements);
+        record.items(raw.basisTransform.data(), sizeof(double), elements);
         record.finish();
     }
 

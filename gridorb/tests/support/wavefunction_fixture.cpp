@@ -57,8 +57,8 @@ std::unique_ptr<WavefunctionFixture> readWavefunctionFixture(const std::string& 
     for (int i = 0; i < n; ++i) m.atomicNumbers[i] = take<std::int32_t>(r[2], at);
     const std::size_t elements = static_cast<std::size_t>(m.orbitalCount) * m.orbitalCount;
     std::size_t a = 0, b = 0;
-    for (std::size_t k = 0; k < elements; ++k) f->raw.copies[0][k] = take<double>(r[3], a);
-    for (std::size_t k = 0; k < elements; ++k) f->raw.copies[1][k] = take<double>(r[4], b);
+    for (std::size_t k = 0; k < elements; ++k) f->raw.orbitalVectors[k] = take<double>(r[3], a);
+    for (std::size_t k = 0; k < elements; ++k) f->raw.basisTransform[k] = take<double>(r[4], b);
     for (int i = 0; i < n; ++i) {
         m.sExponents[i] = static_cast<float>(f->raw.sExponents[i]);
         m.pExponents[i] = static_cast<float>(f->raw.pExponents[i]);
