@@ -14,6 +14,13 @@ double opaque(double value) {
     return value;
 }
 
+// The 24-value table, as the single-precision constants.
+struct ExpansionTable {
+    std::array<std::array<float, 3>, 3> alpha;   // [shell][k]
+    std::array<std::array<float, 3>, 3> sCoefficient;
+    std::array<std::array<float, 3>, 2> pCoefficient;  // [shell-1][k], sp shells
+};
+
 const ExpansionTable TABLE = {
     // alpha[shell][k]
     {{{0.109818f, 0.405771f, 2.22766f},
@@ -49,8 +56,6 @@ int shellIndex(Shell shell) {
     }
     return -1;
 }
-
-const ExpansionTable& expansionTable() { return TABLE; }
 
 BasisWeights prepareBasisWeights() {
     BasisWeights weights;

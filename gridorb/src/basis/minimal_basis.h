@@ -16,14 +16,6 @@ std::int32_t countedFunctions(std::int32_t atomicNumber);
 // Index of a shell in the tables below: 0 for 1s, 1 for 2sp, 2 for 3sp.
 int shellIndex(Shell shell);
 
-// The 24-value table, as the single-precision constants.
-struct ExpansionTable {
-    std::array<std::array<float, 3>, 3> alpha;   // [shell][k]
-    std::array<std::array<float, 3>, 3> sCoefficient;
-    std::array<std::array<float, 3>, 2> pCoefficient;  // [shell-1][k], sp shells
-};
-const ExpansionTable& expansionTable();
-
 inline constexpr float S_NORMALISATION = 0.7127055f;
 inline constexpr float P_NORMALISATION = 1.425411f;
 

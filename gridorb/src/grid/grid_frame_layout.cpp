@@ -7,30 +7,20 @@ namespace gridorb::grid {
 // bits in float arithmetic, so only multi-operation formulas spell out the
 // double.
 
-AtomExtents computeAtomExtents(const MoleculeRecord& molecule) {
-    AtomExtents extents;
+GridFrame layOutGridFrame(MoleculeRecord& molecule, float margin, float intervalCount) {
+    GridFrame frame;
     for (int axis = 0; axis < 3; ++axis) {
         // Seeded, not taken from the first atom: an axis on which every atom
         // lies beyond +-100 keeps its seed (and no atoms keeps both).
-        float lowest = EXTENT_LOW_SEED;
-        float highest = EXTENT_HIGH_SEED;
+        float lowest = 100.0f;
+        float highest = -100.0f;
         for (int atom = 0; atom < molecule.atomCount && atom < MAX_ATOMS; ++atom) {
             float v = molecule.coordinates[atom][axis];
             if (v < lowest) lowest = v;
             if (v > highest) highest = v;
         }
-        extents.lowest[axis] = lowest;
-        extents.highest[axis] = highest;
-    }
-    return extents;
-}
-
-GridFrame layOutGridFrame(MoleculeRecord& molecule, float margin, float intervalCount) {
-    GridFrame frame;
-    AtomExtents extents = computeAtomExtents(molecule);
-    for (int axis = 0; axis < 3; ++axis) {
-        frame.lowCorner[axis] = extents.lowest[axis] - margin;
-        frame.highCorner[axis] = extents.highest[axis] + margin;
+        frame.lowCorner[axis] = lowest - margin;
+        frame.highCorner[axis] = highest + margin;
     }
 
     // Atoms to Bohr by the stored reciprocal, a multiplication, while the

@@ -11,18 +11,10 @@ namespace gridorb::grid {
 
 inline constexpr float GRID_MARGIN = 3.0f;       // Å beyond the outermost atom
 inline constexpr float INTERVAL_COUNT = 50.0f;
-inline constexpr float EXTENT_LOW_SEED = 100.0f;
-inline constexpr float EXTENT_HIGH_SEED = -100.0f;
 
-struct AtomExtents {
-    std::array<float, 3> lowest{};
-    std::array<float, 3> highest{};
-};
-
-// Running minimum and maximum per axis, seeded with 100.0 and -100.0.
-AtomExtents computeAtomExtents(const MoleculeRecord& molecule);
-
-// Box, conversion of the atoms to Bohr in place, spanDivisor, origin, spacing.
+// Box (per axis the atoms' running minimum and maximum, seeded with 100.0
+// and -100.0, widened by the margin), conversion of the atoms to Bohr in
+// place, spanDivisor, origin, spacing.
 // gridorb's own frame has a 3 Å margin and 50 intervals per axis; the planes
 // of another count (gridorb-export's grids) are laid out by accumulatePlanes.
 GridFrame layOutGridFrame(MoleculeRecord& molecule, float margin = GRID_MARGIN, float intervalCount = INTERVAL_COUNT);
