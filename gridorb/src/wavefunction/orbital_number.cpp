@@ -142,10 +142,14 @@ ListIntegerScan scanListInteger(std::string_view record) {
     return scanValue(cursor, true);
 }
 
-std::int32_t readListInteger(std::string_view record, std::int32_t orbitalCount) {
-    units::beginStatement(units::Statement::InternalListRead, -1);
+std::int32_t readOrbitalNumber(const char* argument, std::int32_t orbitalCount) {
+    // At most the first 25 characters, padded with blanks; none when missing.
+    char buffer[ARGUMENT_BUFFER_LENGTH];
+    std::memset(buffer, ' ', sizeof buffer);
+    for (std::size_t i = 0; argument != nullptr && i < sizeof buffer && argument[i] != '\0'; ++i) buffer[i] = argument[i];
 
-    ListIntegerScan scan = scanListInteger(record);
+    units::beginStatement(units::Statement::InternalListRead, -1);
+    ListIntegerScan scan = scanListInteger(std::string_view(buffer, sizeof buffer));
     if (scan.outcome == Outcome::Failure) units::endFailedRun(scan.errorNumber, scan.context);
     // No value leaves the number at its initial 0.
     double value = scan.outcome == Outcome::Value ? scan.value : 0.0;
@@ -155,14 +159,6 @@ std::int32_t readListInteger(std::string_view record, std::int32_t orbitalCount)
         units::endRejectedRun(message);
     }
     return static_cast<std::int32_t>(value);
-}
-
-std::int32_t readOrbitalNumber(const char* argument, std::int32_t orbitalCount) {
-    // At most the first 25 characters, padded with blanks; none when missing.
-    char buffer[ARGUMENT_BUFFER_LENGTH];
-    std::memset(buffer, ' ', sizeof buffer);
-    for (std::size_t i = 0; argument != nullptr && i < sizeof buffer && argument[i] != '\0'; ++i) buffer[i] = argument[i];
-    return readListInteger(std::string_view(buffer, sizeof buffer), orbitalCount);
 }
 
 }  // namespace gridorb::wavefunction

@@ -9,17 +9,12 @@ namespace gridorb::wavefunction {
 
 inline constexpr int ARGUMENT_BUFFER_LENGTH = 25;
 
-// Reads argument 1 (nullptr when it is missing) and returns the orbital
-// number; a number outside 1..orbitalCount is rejected. Any failure ends the
-// run.
+// Reads argument 1 (nullptr when it is missing) as a list-directed read over
+// its 25-character record: the statement state of an internal read, the scan
+// below, then the range check (the 0 of a record that starts with "," or "/"
+// included). Ends the run on the failures of list-directed input and on a
+// number outside 1..orbitalCount; otherwise returns the number.
 std::int32_t readOrbitalNumber(const char* argument, std::int32_t orbitalCount);
-
-// The list-directed read itself, over the 25 characters of `record`: the
-// statement state of an internal read, the scan below, then the range check
-// (the 0 of a record that starts with "," or "/" included). Ends the run on
-// the failures of list-directed input and on a number outside
-// 1..orbitalCount; otherwise returns the number.
-std::int32_t readListInteger(std::string_view record, std::int32_t orbitalCount);
 
 // What the scan of one list-directed integer found, without ending the run.
 struct ListIntegerScan {
