@@ -5,14 +5,6 @@
 #include <cstddef>
 
 namespace gridorb::coefficients {
-namespace {
-
-// Orders beyond the capacity would overrun the fixed matrices; the reader
-// rejects them, and the product never reads or writes past the capacity.
-std::int32_t clampOrder(std::int32_t n) { return std::min(n, MAX_ORBITALS); }
-
-}  // namespace
-
 void multiplyColumn(const double* a, const double* b, double* p, std::int32_t n, std::int32_t i) {
     if (n <= 0 || i < 1 || i > n) return;
     const std::size_t order = static_cast<std::size_t>(n);
@@ -31,7 +23,9 @@ void multiplyColumn(const double* a, const double* b, double* p, std::int32_t n,
 
 void buildCoefficientColumn(const RawWavefunction& raw, std::int32_t orbitalCount, std::int32_t orbitalNumber,
                             CoefficientMatrix& coefficients) {
-    const std::int32_t n = clampOrder(orbitalCount);
+    // Orders beyond the capacity would overrun the fixed matrices; the reader
+    // rejects them, and the product never reads or writes past the capacity.
+    const std::int32_t n = std::min(orbitalCount, MAX_ORBITALS);
     if (n <= 0 || orbitalNumber < 1 || orbitalNumber > n) return;
     std::array<double, MAX_ORBITALS> column;
     multiplyColumn(raw.orbitalVectors.data(), raw.basisTransform.data(), column.data(), n, orbitalNumber);

@@ -152,10 +152,6 @@ GRIDORB_AVX2_TARGET void sweepAtomAvx2(const KernelAtom& atom, int izBegin, int 
     sweepAtomBody(atom, izBegin, izEnd, psi);
 }
 
-void sweepAtomBaseline(const KernelAtom& atom, int izBegin, int izEnd, OrbitalVolume& psi) {
-    sweepAtomBody(atom, izBegin, izEnd, psi);
-}
-
 }  // namespace
 
 void sweepAtom(const KernelAtom& atom, int izBegin, int izEnd, OrbitalVolume& psi) {
@@ -164,7 +160,7 @@ void sweepAtom(const KernelAtom& atom, int izBegin, int izEnd, OrbitalVolume& ps
     if (platform::hasAvx2()) {
         sweepAtomAvx2(atom, izBegin, izEnd, psi);
     } else {
-        sweepAtomBaseline(atom, izBegin, izEnd, psi);
+        sweepAtomBody(atom, izBegin, izEnd, psi);
     }
 }
 

@@ -49,11 +49,6 @@ template <Lobe L>
 }
 
 template <Lobe L>
-void scaleLobeBaseline(const float* values, std::int32_t* scaled, std::size_t count, double divisor) {
-    scaleLobeBody<L>(values, scaled, count, divisor);
-}
-
-template <Lobe L>
 GRIDORB_AVX2_TARGET void scaleLobeAvx2(const float* values, std::int32_t* scaled, std::size_t count, double divisor) {
     scaleLobeBody<L>(values, scaled, count, divisor);
 }
@@ -63,7 +58,7 @@ void scaleLobeOf(const float* values, std::int32_t* scaled, std::size_t count, d
     if (platform::hasAvx2()) {
         scaleLobeAvx2<L>(values, scaled, count, divisor);
     } else {
-        scaleLobeBaseline<L>(values, scaled, count, divisor);
+        scaleLobeBody<L>(values, scaled, count, divisor);
     }
 }
 
@@ -84,11 +79,10 @@ void scaleLobe(const float* values, std::int32_t* scaled, std::size_t count, Lob
 
 namespace {
 
-void writeTextRecord(const char* text) { records::FormattedWrite(VOLUME_UNIT, "(A)").text(text).end(); }
+void writeTextRecord(std::string_view text) { records::FormattedWrite(VOLUME_UNIT, "(A)").text(text).end(); }
 
 void writeScalarBlock(const char* name, const OrbitalVolume& signedVolume, Lobe lobe, float normaliser) {
-    std::string header = std::string("SCALARS ") + name + " float";
-    records::FormattedWrite(VOLUME_UNIT, "(A)").text(header).end();
+    writeTextRecord(std::string("SCALARS ") + name + " float");
     writeTextRecord("LOOKUP_TABLE default");
     records::FormattedWrite block(VOLUME_UNIT, "(4I5)");
     std::array<std::int32_t, BLOCK_CHUNK> scaled;
