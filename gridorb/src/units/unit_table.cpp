@@ -135,7 +135,7 @@ std::string_view withoutTrailingBlanks(std::string_view name) {
 }
 
 // The start of an OPEN: the report shows the unit from here on. The file
-// the unit had is closed, and the new name kept.
+// the unit had is closed, and the unit starts afresh under the new name.
 Failure startOpen(int unit, std::string_view name) {
     if (!validUnit(unit)) return NO_SUCH_UNIT;
     beginStatement(Statement::Open, unit);
@@ -145,25 +145,20 @@ Failure startOpen(int unit, std::string_view name) {
         if (Failure f = closeIndex(unit, true)) return f;
     }
     if (name.empty()) return {NULL_FILE_NAME, "open"};
+    std::string copy;
     try {
-        u.name.assign(name);
+        copy.assign(name);
     } catch (const std::bad_alloc&) {
         return {OUT_OF_FREE_SPACE, "no space"};
     }
+    u = Unit{.name = std::move(copy)};
     return {};
 }
 
 void connectStandard(int index, int fd, bool written) {
-    Unit& u = g_units[index];
-    u.connected = true;
-    u.standard = true;
-    u.fd = fd;
-    u.name.clear();
-    u.readOnly = false;
-    u.written = written;
     // Standard error is unbuffered; a terminal console sees each record at once.
-    u.flushEachRecord = index == STDERR_UNIT || ::isatty(fd) != 0;
-    u.reportWriteFailures = false;
+    g_units[index] = Unit{.connected = true, .standard = true, .fd = fd, .name = {}, .written = written,
+                          .flushEachRecord = index == STDERR_UNIT || ::isatty(fd) != 0};
 }
 
 }  // namespace
@@ -183,11 +178,6 @@ Failure openOutputFile(int unit, std::string_view name) {
     }
     if (Failure f = startOpen(unit, name)) return f;
     Unit& u = g_units[unit];
-    u.written = false;
-    u.readOnly = false;
-    u.pending = 0;
-    u.outputOffset = 0;
-    u.standard = false;
     u.reportWriteFailures = true;
 
     // Update, else read only (the first WRITE reopens for update), else create.
@@ -217,16 +207,7 @@ Failure openInputFile(int unit, std::string_view name) {
     int fd = ::open(u.name.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return {errno, "open"};
     u.fd = fd;
-    u.standard = false;
     u.readOnly = true;
-    u.written = false;
-    u.regularFile = false;
-    u.flushEachRecord = false;
-    u.reportWriteFailures = false;
-    u.pending = 0;
-    u.inputStart = 0;
-    u.inputLength = 0;
-    u.readOffset = 0;
     u.connected = true;
     return {};
 }
