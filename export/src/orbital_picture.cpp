@@ -7,8 +7,6 @@
 
 namespace gridorb::exporter {
 
-double defaultIsovalue(double peak) { return 0.05 > peak / 2 ? peak / 4 : 0.05; }
-
 picture::Image renderOrbital(const ExportVolume& volume, const ExportGrid& grid, const MoleculeRecord& molecule,
                              const Options& options) {
     picture::Volume field;
@@ -32,7 +30,8 @@ picture::Image renderOrbital(const ExportVolume& volume, const ExportGrid& grid,
     for (float v : volume.values) {
         if (std::isfinite(v)) peak = std::max(peak, static_cast<double>(std::fabs(v)));
     }
-    const double level = options.isovalue ? *options.isovalue : defaultIsovalue(peak);
+    // The front end's default level, from the picture library; none for an orbital that is 0 everywhere.
+    const double level = options.isovalue ? *options.isovalue : (peak > 0 ? picture::defaultLevel(peak) : 0.0);
     // An orbital that is zero everywhere has no lobes to draw: only the atoms.
     if (level > 0) {
         scene.positive = picture::extractIsosurface(field, static_cast<float>(level));

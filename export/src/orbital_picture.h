@@ -10,10 +10,6 @@
 // surfaces (positive red, negative blue) with the atoms and bonds.
 namespace gridorb::exporter {
 
-// The front end's default surface value: 0.05, or a quarter of the peak
-// where 0.05 is more than half of it.
-double defaultIsovalue(double peak);
-
 // `molecule` in Bohr, as the grid was laid out.
 picture::Image renderOrbital(const ExportVolume& volume, const ExportGrid& grid, const MoleculeRecord& molecule,
                              const Options& options);
