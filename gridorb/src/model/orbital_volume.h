@@ -9,9 +9,11 @@ namespace gridorb {
 
 // 51 x 51 x 51 single-precision values; point (ix, iy, iz), each 0-based
 // here, lies at ix + 51*iy + 2601*iz: ix fastest, the point order of the
-// volume file.
+// volume file. Default-initialisation leaves the values unset, so that a run
+// can place the volume over memory it has used before; value-initialise it
+// (`OrbitalVolume{}`, `std::make_unique<OrbitalVolume>()`) for zeros.
 struct OrbitalVolume {
-    std::array<float, GRID_POINTS> values{};
+    std::array<float, GRID_POINTS> values;
 
     static constexpr std::size_t index(int ix, int iy, int iz) {
         return static_cast<std::size_t>(ix) + POINTS_PER_AXIS * (static_cast<std::size_t>(iy) + POINTS_PER_AXIS * static_cast<std::size_t>(iz));
