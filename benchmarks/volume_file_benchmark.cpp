@@ -61,6 +61,9 @@ void BM_WriteVolumeOutput(benchmark::State& state) {
     std::size_t bytes = 0;
     for (auto _ : state) {
         ::unlink(file.c_str());
+        state.PauseTiming();
+        fillVolume();  // the writer scales the volume in place
+        state.ResumeTiming();
         gridorb::output::writeVolumeOutput(frame, molecule, g_signed);
         gridorb::units::endRunOn(gridorb::units::closeUnit(gridorb::output::VOLUME_UNIT));
         gridorb::units::flushStandardStreams();

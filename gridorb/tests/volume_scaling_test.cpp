@@ -8,12 +8,16 @@
 namespace gridorb::output {
 namespace {
 
-// One value through the writer's own scaling.
-std::int32_t scaleValue(float value, float normaliser) {
-    std::int32_t scaled = 0;
-    scaleLobe(&value, &scaled, 1, Lobe::Whole, normaliser);
-    return scaled;
+// One value through the writer's own scaling: its block value in `lobe`.
+std::int32_t scaleValue(float value, float normaliser, Lobe lobe = Lobe::Whole) {
+    scaleVolume(&value, 1, normaliser);
+    std::int32_t block = -1;
+    lobeBlockValues(&value, &block, 1, lobe);
+    return block;
 }
+
+// Shown as "*****".
+constexpr std::int32_t OVERFLOW = static_cast<std::int32_t>(FIELD_OVERFLOW);
 
 TEST(VolumeScaling, TruncatesTowardZeroThenTakesTheMagnitude) {
     // 12.9 and -12.9 after scaling: both lobes write 12.
@@ -39,17 +43,17 @@ TEST(VolumeScaling, ZeroNormaliserGivesZeroFields) {
     EXPECT_EQ(scaleValue(-0.0f, 0.0f), 0);
 }
 
-TEST(VolumeScaling, UnrepresentableQuotientsAreMarked) {
+TEST(VolumeScaling, MagnitudesAnI5FieldCannotShowOverflow) {
     const float inf = std::numeric_limits<float>::infinity();
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    EXPECT_EQ(scaleValue(nan, 1.0f), UNREPRESENTABLE_VALUE);
-    EXPECT_EQ(scaleValue(inf, 1.0f), UNREPRESENTABLE_VALUE);
-    EXPECT_EQ(scaleValue(-inf, 1.0f), UNREPRESENTABLE_VALUE);
-    EXPECT_EQ(scaleValue(1.0f, nan), UNREPRESENTABLE_VALUE);
-    EXPECT_EQ(scaleValue(1.0e30f, 1.0e-30f), UNREPRESENTABLE_VALUE);
-    // -2^31 exactly: its magnitude has no 32-bit signed value either.
-    EXPECT_EQ(scaleValue(-8388608.0f, 1.0f), UNREPRESENTABLE_VALUE);
-    EXPECT_EQ(scaleValue(8388607.0f, 1.0f), 2147483392);
+    EXPECT_EQ(scaleValue(nan, 1.0f), OVERFLOW);
+    EXPECT_EQ(scaleValue(inf, 1.0f), OVERFLOW);
+    EXPECT_EQ(scaleValue(-inf, 1.0f), OVERFLOW);
+    EXPECT_EQ(scaleValue(1.0f, nan), OVERFLOW);
+    EXPECT_EQ(scaleValue(1.0e30f, 1.0e-30f), OVERFLOW);
+    EXPECT_EQ(scaleValue(-8388608.0f, 1.0f), OVERFLOW);
+    EXPECT_EQ(scaleValue(99999.0f / 256.0f, 1.0f), 99999);
+    EXPECT_EQ(scaleValue(100000.0f / 256.0f, 1.0f), OVERFLOW);
 }
 
 TEST(VolumeScaling, NormaliserIsTheLargerMagnitude) {
@@ -68,21 +72,19 @@ TEST(VolumeSplit, SplitsLobesAndFindsTheRange) {
     EXPECT_EQ(range.minimum, -0.5f);
     EXPECT_EQ(range.maximum, 0.25f);
 
+    // Each lobe takes its side's magnitudes and 0 elsewhere; an exact 0 and
+    // NaN are on the negative side.
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    for (float v : {0.25f, -0.5f, 0.0f, -0.0f, nan}) {
-        const float positive = lobeValue(v, Lobe::Positive);
-        const float negative = lobeValue(v, Lobe::Negative);
-        EXPECT_TRUE(positive == 0.0f || negative == 0.0f) << v;
-        EXPECT_FALSE(positive < 0.0f) << v;
-        EXPECT_FALSE(negative > 0.0f) << v;
-        // Each lobe holds the value or 0, so the scaled lobes add up to the scaled whole.
-        EXPECT_EQ(scaleValue(positive, 0.5f) + (std::isnan(v) ? 0 : scaleValue(negative, 0.5f)),
-                  std::isnan(v) ? 0 : scaleValue(v, 0.5f))
-            << v;
+    const struct {
+        float value;
+        std::int32_t positive, negative, whole;
+    } cases[] = {{0.25f, 128, 0, 128}, {-0.5f, 0, 256, 256}, {0.0f, 0, 0, 0}, {-0.0f, 0, 0, 0},
+                 {1.0e-9f, 0, 0, 0}, {nan, 0, OVERFLOW, OVERFLOW}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(scaleValue(c.value, 0.5f, Lobe::Positive), c.positive) << c.value;
+        EXPECT_EQ(scaleValue(c.value, 0.5f, Lobe::Negative), c.negative) << c.value;
+        EXPECT_EQ(scaleValue(c.value, 0.5f, Lobe::Whole), c.whole) << c.value;
     }
-    EXPECT_EQ(lobeValue(0.0f, Lobe::Positive), 0.0f);
-    EXPECT_TRUE(std::isnan(lobeValue(nan, Lobe::Negative))) << "not above 0: the negative side";
-    EXPECT_EQ(lobeValue(-0.5f, Lobe::Whole), -0.5f);
 }
 
 TEST(VolumeSplit, SeedsShowWhenEveryValueLiesBeyondThem) {
