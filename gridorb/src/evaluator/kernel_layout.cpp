@@ -1,6 +1,8 @@
 #include "evaluator/kernel_layout.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace gridorb::evaluator {
 namespace {
@@ -14,20 +16,28 @@ IndexRange nonZeroRange(const T& table, int size) {
     return {begin, end};
 }
 
-// Branch-free scans, so that they run in vectors: v - v is 0 exactly when
-// v is finite.
-template <typename T>
-bool allFinite(const T& table) {
-    bool finite = true;
-    for (auto v : table) finite &= (v - v == 0);
-    return finite;
+// Scans of the bits, so that they run in vectors (the compiler leaves
+// comparisons of floats in these loops scalar): a value is infinite or NaN
+// when its exponent bits are all set, and +-0 when every other bit is clear.
+template <std::size_t N>
+std::array<std::uint32_t, N> bitsOf(const std::array<float, N>& table) {
+    std::array<std::uint32_t, N> bits;
+    std::memcpy(bits.data(), table.data(), sizeof bits);
+    return bits;
 }
 
-template <typename T>
-bool allZero(const T& table) {
-    bool zero = true;
-    for (auto v : table) zero &= (v == 0);
-    return zero;
+template <std::size_t N>
+bool allFinite(const std::array<float, N>& table) {
+    std::uint32_t full = 0;
+    for (std::uint32_t b : bitsOf(table)) full |= ((b & 0x7f800000u) + 0x00800000u) & 0x80000000u;
+    return full == 0;
+}
+
+template <std::size_t N>
+bool allZero(const std::array<float, N>& table) {
+    std::uint32_t any = 0;
+    for (std::uint32_t b : bitsOf(table)) any |= b & 0x7fffffffu;
+    return any == 0;
 }
 
 bool factorsFinite(const AtomFactors& factors) {
