@@ -145,7 +145,14 @@ private:
 
 }  // namespace
 
-int defaultThreadCount() { return std::thread::hardware_concurrency() >= 2 ? 2 : 1; }
+int defaultThreadCount() {
+    // The processors this process may use (not those the machine has: a
+    // run limited to one gets one thread), without reading /sys as the
+    // standard library's count does.
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) != 0) return std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+    return CPU_COUNT(&set) >= 2 ? 2 : 1;
+}
 
 void evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
                     OrbitalVolume& psi, int threadCount, const AtomStarted& atomStarted) {

@@ -13,7 +13,7 @@
 // (orbital_evaluator) calls it; the per-atom sweep itself is atom_sweep.
 namespace gridorb::evaluator {
 
-// 2 on a processor with two cores or more, else 1.
+// 2 when this process may run on two processors or more, else 1.
 int defaultThreadCount();
 
 // Told the index of an atom (into MoleculeAtoms::atoms) on the calling
