@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "output/volume_file.h"
 
@@ -36,6 +37,39 @@ TEST(VolumeScaling, MultipliesBeforeDividingInDouble) {
     const float n = 0.3f;
     const double expected = static_cast<double>(v) * 256.0 / static_cast<double>(n);
     EXPECT_EQ(scaleValue(v, n), static_cast<int>(expected));
+}
+
+// The whole volume through the writer's fast path against the formula as
+// written, one value at a time: random values, and values whose quotient is
+// a whole number or lies next to one, where a quotient not divided in
+// double could truncate the other way.
+TEST(VolumeScaling, TheFastPathTruncatesAsTheDoubleDivisionDoes) {
+    std::vector<float> values;
+    std::uint32_t state = 2024;
+    auto next = [&state] { return (state = state * 1664525u + 1013904223u) >> 8; };
+    for (float normaliser : {0.5f, 0.1234567f, 3.0e-7f, 0.0171f}) {
+        values.clear();
+        for (int i = 0; i < 20000; ++i) {
+            const float unit = static_cast<float>(next()) / 16777216.0f;  // [0, 1)
+            values.push_back((next() & 1 ? 1.0f : -1.0f) * unit * normaliser);
+        }
+        for (int k = 0; k <= 256; ++k) {
+            const float v = static_cast<float>(k * static_cast<double>(normaliser) / 256.0);
+            for (float w : {v, std::nextafter(v, 0.0f), std::nextafter(v, 1.0f)}) {
+                values.push_back(w);
+                values.push_back(-w);
+            }
+        }
+        values.push_back(normaliser);
+        values.push_back(std::numeric_limits<float>::quiet_NaN());
+        std::vector<float> scaled = values;
+        scaleVolume(scaled.data(), scaled.size(), normaliser);
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            const double q = std::fabs(static_cast<double>(values[i]) * 256.0 / static_cast<double>(normaliser));
+            const float magnitude = q < 100000.0 ? static_cast<float>(static_cast<std::int32_t>(q)) : FIELD_OVERFLOW;
+            ASSERT_EQ(scaled[i], values[i] > 0.0f ? magnitude : -magnitude) << values[i] << " / " << normaliser;
+        }
+    }
 }
 
 TEST(VolumeScaling, ZeroNormaliserGivesZeroFields) {
