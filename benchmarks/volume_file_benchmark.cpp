@@ -48,6 +48,11 @@ void BM_WriteVolumeOutput(benchmark::State& state) {
     const int null = ::open("/dev/null", O_WRONLY);
     ::dup2(null, STDOUT_FILENO);
     fillVolume();
+    gridorb::ValueRange range;  // as the evaluation reports it
+    for (float v : g_signed.values) {
+        range.minimum = v < range.minimum ? v : range.minimum;
+        range.maximum = v > range.maximum ? v : range.maximum;
+    }
     gridorb::GridFrame frame;
     frame.lowCorner = {-3.0f, -3.0f, -3.0f};
     frame.highCorner = {3.0f, 3.0f, 3.0f};
@@ -64,7 +69,7 @@ void BM_WriteVolumeOutput(benchmark::State& state) {
         state.PauseTiming();
         fillVolume();  // the writer scales the volume in place
         state.ResumeTiming();
-        gridorb::output::writeVolumeOutput(frame, molecule, g_signed);
+        gridorb::output::writeVolumeOutput(frame, molecule, g_signed, range);
         gridorb::units::endRunOn(gridorb::units::closeUnit(gridorb::output::VOLUME_UNIT));
         gridorb::units::flushStandardStreams();
         bytes = fs::file_size(file);

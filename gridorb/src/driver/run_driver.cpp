@@ -64,13 +64,13 @@ int runGridorb(int argc, char** argv) {
     run.frame = grid::layOutGridFrame(run.molecule);
 
     // 6: the orbital on the grid.
-    evaluator::evaluateOrbital(run.molecule, run.coefficients, orbitalNumber, run.frame, signedVolume);
+    const ValueRange values = evaluator::evaluateOrbital(run.molecule, run.coefficients, orbitalNumber, run.frame, signedVolume);
 
     // 7: TARNEL.COR, complete and closed before VELD.VTK is opened.
     output::writeCoordinateFile(run.molecule, run.frame);
 
     // 8: VELD.VTK and the console summary.
-    output::writeVolumeOutput(run.frame, run.molecule, signedVolume);
+    output::writeVolumeOutput(run.frame, run.molecule, signedVolume, values);
 
     // 9
     units::stopRun();

@@ -33,7 +33,7 @@ void writeCoordinateListing(const MoleculeRecord& molecule, int atomCount) {
 
 }  // namespace
 
-void evaluateOrbital(const MoleculeRecord& molecule, const CoefficientMatrix& coefficients,
+ValueRange evaluateOrbital(const MoleculeRecord& molecule, const CoefficientMatrix& coefficients,
                      std::int32_t orbitalNumber, GridFrame& frame, OrbitalVolume& signedVolume) {
     const MoleculeAtoms atoms = gatherAtomInputs(molecule, coefficients, orbitalNumber);
 
@@ -46,7 +46,7 @@ void evaluateOrbital(const MoleculeRecord& molecule, const CoefficientMatrix& co
 
     // Each atom's progress record goes out as this thread starts that atom:
     // an interrupted run shows the atoms it reached.
-    evaluateVolume(atoms, frame, weights, signedVolume, defaultThreadCount(), [&](int i) {
+    return evaluateVolume(atoms, frame, weights, signedVolume, defaultThreadCount(), [&](int i) {
         records::FormattedWrite(CONSOLE, "(2(A,I5))")
             .text("PROCESSING ATOM NUMBER ")
             .integer(i + 1)

@@ -13,9 +13,9 @@
 namespace gridorb::evaluator {
 
 // Writes the evaluator's console records, lays out the planes and fills
-// `signedVolume` with orbital `orbitalNumber` (column of the coefficients).
-// Molecule coordinates are in Bohr.
-void evaluateOrbital(const MoleculeRecord& molecule, const CoefficientMatrix& coefficients,
+// `signedVolume` with orbital `orbitalNumber` (column of the coefficients);
+// returns the range of its values. Molecule coordinates are in Bohr.
+ValueRange evaluateOrbital(const MoleculeRecord& molecule, const CoefficientMatrix& coefficients,
                      std::int32_t orbitalNumber, GridFrame& frame, OrbitalVolume& signedVolume);
 
 }  // namespace gridorb::evaluator

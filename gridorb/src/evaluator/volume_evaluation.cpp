@@ -85,12 +85,48 @@ private:
     std::array<std::atomic<bool>, MAX_ATOMS> ready_{};
 };
 
+// Widens `range` to the finished planes [izBegin, izEnd). Eight running
+// extremes side by side, so that the scan vectorises, then combined. Taking
+// the smaller of two values never depends on the order but for equal zeros
+// of opposite sign, which no output shows; a NaN is never taken.
+void widenRange(const OrbitalVolume& psi, int izBegin, int izEnd, ValueRange& range) {
+    constexpr int LANES = 8;
+    const float* values = psi.values.data() + OrbitalVolume::index(0, 0, izBegin);
+    const int count = (izEnd - izBegin) * PLANE_POINTS;
+    std::array<float, LANES> low, high;
+    low.fill(range.minimum);
+    high.fill(range.maximum);
+    const int whole = count / LANES * LANES;
+    for (int i = 0; i < whole; i += LANES) {
+        for (int l = 0; l < LANES; ++l) {
+            const float v = values[i + l];
+            low[l] = v < low[l] ? v : low[l];
+            high[l] = v > high[l] ? v : high[l];
+        }
+    }
+    for (int i = whole; i < count; ++i) {
+        low[0] = values[i] < low[0] ? values[i] : low[0];
+        high[0] = values[i] > high[0] ? values[i] : high[0];
+    }
+    for (int l = 0; l < LANES; ++l) {
+        range.minimum = low[l] < range.minimum ? low[l] : range.minimum;
+        range.maximum = high[l] > range.maximum ? high[l] : range.maximum;
+    }
+}
+
+void combine(ValueRange& range, const ValueRange& other) {
+    range.minimum = other.minimum < range.minimum ? other.minimum : range.minimum;
+    range.maximum = other.maximum > range.maximum ? other.maximum : range.maximum;
+}
+
 // The helper's part: chunks from the top while any are left.
-void helpWithPlanes(SharedLayouts& layouts, PlaneChunks& chunks, int atomCount, OrbitalVolume& psi) {
+void helpWithPlanes(SharedLayouts& layouts, PlaneChunks& chunks, int atomCount, OrbitalVolume& psi,
+                    ValueRange& range) {
     for (int c; (c = chunks.claim(false)) >= 0;) {
         const int izBegin = c * CHUNK_PLANES, izEnd = std::min(izBegin + CHUNK_PLANES, POINTS_PER_AXIS);
         std::fill(&psi.at(0, 0, izBegin), &psi.at(0, 0, izBegin) + (izEnd - izBegin) * PLANE_POINTS, 0.0f);
         for (int i = 0; i < atomCount; ++i) sweepAtom(layouts.get(i, nullptr), izBegin, izEnd, psi);
+        widenRange(psi, izBegin, izEnd, range);
     }
 }
 
@@ -99,11 +135,12 @@ struct HelperWork {
     PlaneChunks& chunks;
     int atomCount;
     OrbitalVolume& psi;
+    ValueRange range;  // of the helper's chunks
 };
 
 void* helperMain(void* context) {
     auto& work = *static_cast<HelperWork*>(context);
-    helpWithPlanes(work.layouts, work.chunks, work.atomCount, work.psi);
+    helpWithPlanes(work.layouts, work.chunks, work.atomCount, work.psi, work.range);
     return nullptr;
 }
 
@@ -154,7 +191,7 @@ int defaultThreadCount() {
     return CPU_COUNT(&set) >= 2 ? 2 : 1;
 }
 
-void evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
+ValueRange evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
                     OrbitalVolume& psi, int threadCount, const AtomStarted& atomStarted) {
     // Static: the layouts of 50 atoms take 94 pages, which a benchmark's
     // repeated calls should not fault in afresh. One evaluation at a time.
@@ -165,7 +202,7 @@ void evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, const ba
     SharedLayouts layouts(atoms, frame, weights, store);
     PlaneChunks chunks;
 
-    HelperWork work{layouts, chunks, atoms.count, psi};
+    HelperWork work{layouts, chunks, atoms.count, psi, {}};
     std::optional<HelperThread> helper;
     if (threadCount >= 2) {
         // The helper inherits the run's signals held, so a signal sent to the
@@ -175,6 +212,7 @@ void evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, const ba
         helper.emplace(work);
     }
     // Chunk 0 first, which announces each atom as this thread reaches it.
+    ValueRange range;
     int announced = 0;
     for (int c = 0; c >= 0; c = chunks.claim(true)) {
         const int izBegin = c * CHUNK_PLANES, izEnd = std::min(izBegin + CHUNK_PLANES, POINTS_PER_AXIS);
@@ -183,7 +221,11 @@ void evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, const ba
             if (i == announced && atomStarted) atomStarted(announced++);
             sweepAtom(layouts.get(i, &own), izBegin, izEnd, psi);
         }
+        widenRange(psi, izBegin, izEnd, range);
     }
+    helper.reset();  // joined: its range is complete
+    combine(range, work.range);
+    return range;
 }
 
 }  // namespace gridorb::evaluator

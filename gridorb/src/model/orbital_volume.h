@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <limits>
 
 #include "model/capacities.h"
 
@@ -20,6 +21,13 @@ struct OrbitalVolume {
     }
     float& at(int ix, int iy, int iz) { return values[index(ix, iy, iz)]; }
     float at(int ix, int iy, int iz) const { return values[index(ix, iy, iz)]; }
+};
+
+// The smallest and largest value of a volume. A NaN is never taken: with no
+// value a number, the range is +inf .. -inf.
+struct ValueRange {
+    float minimum = std::numeric_limits<float>::infinity();
+    float maximum = -std::numeric_limits<float>::infinity();
 };
 
 }  // namespace gridorb

@@ -157,33 +157,10 @@ void writeScalarBlock(const char* name, const OrbitalVolume& scaledVolume, Lobe 
 
 }  // namespace
 
-VolumeRange splitVolume(const OrbitalVolume& signedVolume) {
-    // Eight running extremes side by side, so that the scan vectorises, then
-    // combined. Taking the smaller of two values never depends on the order
-    // but for equal zeros of opposite sign, and no output shows a zero's sign;
-    // a NaN is never taken, in any order.
-    constexpr std::size_t LANES = 8;
+VolumeRange splitRange(const ValueRange& values) {
     VolumeRange range;
-    std::array<float, LANES> low, high;
-    low.fill(range.minimum);
-    high.fill(range.maximum);
-    const std::size_t whole = signedVolume.values.size() / LANES * LANES;
-    for (std::size_t i = 0; i < whole; i += LANES) {
-        for (std::size_t l = 0; l < LANES; ++l) {
-            const float v = signedVolume.values[i + l];
-            low[l] = v < low[l] ? v : low[l];
-            high[l] = v > high[l] ? v : high[l];
-        }
-    }
-    for (std::size_t i = whole; i < signedVolume.values.size(); ++i) {
-        const float v = signedVolume.values[i];
-        low[0] = v < low[0] ? v : low[0];
-        high[0] = v > high[0] ? v : high[0];
-    }
-    for (std::size_t l = 0; l < LANES; ++l) {
-        range.minimum = low[l] < range.minimum ? low[l] : range.minimum;
-        range.maximum = high[l] > range.maximum ? high[l] : range.maximum;
-    }
+    range.minimum = values.minimum < range.minimum ? values.minimum : range.minimum;
+    range.maximum = values.maximum > range.maximum ? values.maximum : range.maximum;
     return range;
 }
 
@@ -193,10 +170,11 @@ float chooseNormaliser(float minimum, float maximum) {
     return a > b ? a : b;
 }
 
-void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, OrbitalVolume& signedVolume) {
+void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, OrbitalVolume& signedVolume,
+                       const ValueRange& values) {
     units::endRunOn(units::openOutputFile(VOLUME_UNIT, VOLUME_FILE_NAME));
 
-    const VolumeRange range = splitVolume(signedVolume);
+    const VolumeRange range = splitRange(values);
     records::ListWrite(units::CONSOLE_UNIT)
         .text("MIN, MAX DENSITY(VALUE) COMPUTED IS ")
         .real(range.minimum)

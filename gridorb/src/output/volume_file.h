@@ -22,9 +22,9 @@ struct VolumeRange {
 // less (an exact 0 goes to the negative side); each lobe is 0 elsewhere.
 enum class Lobe { Positive, Negative, Whole };
 
-// The scan of the split: the smallest and largest signed value, from the
-// seeds 1000.0 and -1000.0, in grid order.
-VolumeRange splitVolume(const OrbitalVolume& signedVolume);
+// The range the split reports: the smallest and largest signed value, as a
+// scan in grid order from the seeds 1000.0 and -1000.0 finds them.
+VolumeRange splitRange(const ValueRange& values);
 float chooseNormaliser(float minimum, float maximum);
 
 // The magnitude that stands for every one an I5 field cannot show: it is
@@ -44,11 +44,13 @@ void scaleVolume(float* values, std::size_t count, float normaliser);
 // other), the whole orbital every magnitude. `count` at most 4096.
 void lobeBlockValues(const float* scaled, std::int32_t* block, std::size_t count, Lobe lobe);
 
-// The whole step: opens VELD.VTK on unit 24, splits, writes the two console
+// The whole step: opens VELD.VTK on unit 24, splits (`values`: the range of
+// the signed volume), writes the two console
 // summary lines and the file: POS, NEG and TOT, the scaled values of the
 // positive lobe, the negative lobe and the whole orbital. The volume is
 // scaled in place on the way (the run needs it no more). The unit is closed
 // by STOP.
-void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, OrbitalVolume& signedVolume);
+void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, OrbitalVolume& signedVolume,
+                       const ValueRange& values);
 
 }  // namespace gridorb::output
