@@ -114,7 +114,7 @@ TEST(VolumeSplit, EachLobeTakesItsSidesMagnitudes) {
 }
 
 TEST(VolumeSplit, SeedsShowWhenEveryValueLiesBeyondThem) {
-    VolumeRange range = splitRange({-0.5f, 0.25f});
+    ValueRange range = splitRange({-0.5f, 0.25f});
     EXPECT_EQ(range.minimum, -0.5f);
     EXPECT_EQ(range.maximum, 0.25f);
     range = splitRange({2000.0f, 2000.0f});

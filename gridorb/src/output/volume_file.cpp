@@ -157,11 +157,10 @@ void writeScalarBlock(const char* name, const OrbitalVolume& scaledVolume, Lobe 
 
 }  // namespace
 
-VolumeRange splitRange(const ValueRange& values) {
-    VolumeRange range;
-    range.minimum = values.minimum < range.minimum ? values.minimum : range.minimum;
-    range.maximum = values.maximum > range.maximum ? values.maximum : range.maximum;
-    return range;
+ValueRange splitRange(const ValueRange& values) {
+    constexpr float LOW_SEED = 1000.0f, HIGH_SEED = -1000.0f;
+    return {values.minimum < LOW_SEED ? values.minimum : LOW_SEED,
+            values.maximum > HIGH_SEED ? values.maximum : HIGH_SEED};
 }
 
 float chooseNormaliser(float minimum, float maximum) {
@@ -174,7 +173,7 @@ void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, O
                        const ValueRange& values) {
     units::endRunOn(units::openOutputFile(VOLUME_UNIT, VOLUME_FILE_NAME));
 
-    const VolumeRange range = splitRange(values);
+    const ValueRange range = splitRange(values);
     records::ListWrite(units::CONSOLE_UNIT)
         .text("MIN, MAX DENSITY(VALUE) COMPUTED IS ")
         .real(range.minimum)

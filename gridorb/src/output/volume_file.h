@@ -12,11 +12,6 @@ namespace gridorb::output {
 inline constexpr const char* VOLUME_FILE_NAME = "VELD.VTK";
 inline constexpr int VOLUME_UNIT = 24;
 
-struct VolumeRange {
-    float minimum = 1000.0f;
-    float maximum = -1000.0f;
-};
-
 // The split of the signed volume into its two lobes. The positive lobe holds
 // a value where it is greater than 0, the negative lobe where it is 0 or
 // less (an exact 0 goes to the negative side); each lobe is 0 elsewhere.
@@ -24,7 +19,7 @@ enum class Lobe { Positive, Negative, Whole };
 
 // The range the split reports: the smallest and largest signed value, as a
 // scan in grid order from the seeds 1000.0 and -1000.0 finds them.
-VolumeRange splitRange(const ValueRange& values);
+ValueRange splitRange(const ValueRange& values);
 float chooseNormaliser(float minimum, float maximum);
 
 // The magnitude that stands for every one an I5 field cannot show: it is
