@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cstring>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -12,6 +13,7 @@
 
 #include "evaluator/atom_sweep.h"
 #include "evaluator/kernel_layout.h"
+#include "platform/processor.h"
 #include "units/signal_mask.h"
 
 namespace gridorb::evaluator {
@@ -86,23 +88,22 @@ private:
 };
 
 // Widens `range` to the finished planes [izBegin, izEnd). Eight running
-// extremes side by side, so that the scan vectorises, then combined. Taking
-// the smaller of two values never depends on the order but for equal zeros
-// of opposite sign, which no output shows; a NaN is never taken.
-void widenRange(const OrbitalVolume& psi, int izBegin, int izEnd, ValueRange& range) {
+// extremes side by side in a vector type (as plain loops the compiler left
+// them scalar), then combined. Taking the smaller of two values never
+// depends on the order but for equal zeros of opposite sign, which no output
+// shows; a NaN is never taken.
+typedef float Float8 __attribute__((vector_size(32)));
+
+[[gnu::always_inline]] inline void widenRangeBody(const float* values, int count, ValueRange& range) {
     constexpr int LANES = 8;
-    const float* values = psi.values.data() + OrbitalVolume::index(0, 0, izBegin);
-    const int count = (izEnd - izBegin) * PLANE_POINTS;
-    std::array<float, LANES> low, high;
-    low.fill(range.minimum);
-    high.fill(range.maximum);
+    const float m = range.minimum, n = range.maximum;
+    Float8 low = {m, m, m, m, m, m, m, m}, high = {n, n, n, n, n, n, n, n};
     const int whole = count / LANES * LANES;
     for (int i = 0; i < whole; i += LANES) {
-        for (int l = 0; l < LANES; ++l) {
-            const float v = values[i + l];
-            low[l] = v < low[l] ? v : low[l];
-            high[l] = v > high[l] ? v : high[l];
-        }
+        Float8 v;
+        std::memcpy(&v, values + i, sizeof v);
+        low = v < low ? v : low;
+        high = v > high ? v : high;
     }
     for (int i = whole; i < count; ++i) {
         low[0] = values[i] < low[0] ? values[i] : low[0];
@@ -111,6 +112,20 @@ void widenRange(const OrbitalVolume& psi, int izBegin, int izEnd, ValueRange& ra
     for (int l = 0; l < LANES; ++l) {
         range.minimum = low[l] < range.minimum ? low[l] : range.minimum;
         range.maximum = high[l] > range.maximum ? high[l] : range.maximum;
+    }
+}
+
+GRIDORB_AVX2_TARGET void widenRangeAvx2(const float* values, int count, ValueRange& range) {
+    widenRangeBody(values, count, range);
+}
+
+void widenRange(const OrbitalVolume& psi, int izBegin, int izEnd, ValueRange& range) {
+    const float* values = psi.values.data() + OrbitalVolume::index(0, 0, izBegin);
+    const int count = (izEnd - izBegin) * PLANE_POINTS;
+    if (platform::hasAvx2()) {
+        widenRangeAvx2(values, count, range);
+    } else {
+        widenRangeBody(values, count, range);
     }
 }
 
