@@ -45,9 +45,20 @@ inline bool hasAvx2() {
     return avx2;
 #endif
 }
+
+// Byte permutes across a whole 64-byte vector, for laying out text.
+#define GRIDORB_AVX512_VBMI_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+inline bool hasAvx512Vbmi() {
+#if __has_include(<sys/platform/x86.h>)
+    return CPU_FEATURE_ACTIVE(AVX512F) && CPU_FEATURE_ACTIVE(AVX512BW) && CPU_FEATURE_ACTIVE(AVX512_VBMI);
+#else
+    return false;
+#endif
+}
 #else
 #define GRIDORB_AVX2_TARGET
 constexpr bool hasAvx2() { return false; }
+constexpr bool hasAvx512Vbmi() { return false; }
 #endif
 
 }  // namespace gridorb::platform

@@ -3,6 +3,11 @@
 #include <array>
 #include <cstring>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+#include "platform/processor.h"
 #include "records/real_text.h"
 #include "records/record_buffer.h"
 #include "units/run_end.h"
@@ -62,6 +67,98 @@ void i5Fields(const std::int32_t* values, std::size_t count, char* out) {
         }
     }
 }
+
+constexpr std::size_t BLOCK_PER_RECORD = 4;
+constexpr std::size_t BLOCK_STRIDE = BLOCK_PER_RECORD * 5 + units::LINE_END_LENGTH;
+
+// `records` whole (4I5) records of `values`, BLOCK_STRIDE bytes each, at
+// `out`, which has FIELD_SLACK bytes of room after them.
+void blockRecords(const std::int32_t* values, std::size_t records, char* out) {
+    for (std::size_t r = 0; r < records; ++r, out += BLOCK_STRIDE) {
+        i5Fields(values + r * BLOCK_PER_RECORD, BLOCK_PER_RECORD, out);
+        std::memcpy(out + BLOCK_PER_RECORD * 5, units::LINE_END, units::LINE_END_LENGTH);
+    }
+}
+
+#if defined(__x86_64__)
+// The same, eight records at a time wherever their 32 values all lie in
+// 0..999 (a volume file's always do): the table above costs a load and a
+// store per field, and the blocks are most of what a run writes. The three
+// digits of each value are formed side by side in 16-bit lanes (a blank for
+// a leading zero), and one byte permute per 64 output bytes lays the fields
+// out, the line ends blended in after: about twice as fast as the table.
+constexpr std::size_t TEXT_RECORDS = 8;
+constexpr std::size_t TEXT_BYTES = TEXT_RECORDS * BLOCK_STRIDE;  // 176: three vectors, the last one part full
+
+// For each output byte, its source: byte j of the pairs (hundreds, tens) of
+// the 32 values, or 64 + j of the pairs (units, blank); and where the line
+// ends go instead. The values are packed to 16 bits four at a time per
+// 128-bit lane, the first sixteen's lane beside the second sixteen's.
+struct BlockText {
+    std::array<char, 192> sources{};
+    std::array<char, 192> lineEnds{};
+    std::array<std::uint64_t, 3> lineEndMasks{};
+};
+
+constexpr BlockText BLOCK_TEXT = [] {
+    BlockText text;
+    for (std::size_t at = 0; at < TEXT_BYTES; ++at) {
+        const std::size_t record = at / BLOCK_STRIDE, within = at % BLOCK_STRIDE;
+        const std::size_t value = BLOCK_PER_RECORD * record + within / 5, place = within % 5;
+        if (within >= BLOCK_PER_RECORD * 5) {
+            text.lineEnds[at] = units::LINE_END[within - BLOCK_PER_RECORD * 5];
+            text.lineEndMasks[at / 64] |= std::uint64_t{1} << (at % 64);
+            continue;
+        }
+        const std::size_t lane = value % 16 / 4, packed = 8 * lane + value / 16 * 4 + value % 4;
+        const std::size_t pair = 2 * packed;
+        const std::size_t sources[5] = {64 + pair + 1, 64 + pair + 1, pair, pair + 1, 64 + pair};
+        text.sources[at] = static_cast<char>(sources[place]);
+    }
+    return text;
+}();
+
+GRIDORB_AVX512_VBMI_TARGET void blockRecordsVbmi(const std::int32_t* values, std::size_t records, char* out) {
+    const __m512i blank = _mm512_set1_epi16(' '), zero = _mm512_set1_epi16('0');
+    const __m512i limit = _mm512_set1_epi32(999), nine = _mm512_set1_epi16(9), ninetyNine = _mm512_set1_epi16(99);
+    const __m512i byHundred = _mm512_set1_epi16(656), byTen = _mm512_set1_epi16(6554), ten = _mm512_set1_epi16(10);
+    const __m512i blankHigh = _mm512_set1_epi16(' ' << 8);
+    __m512i sources[3], lineEnds[3];
+    for (int part = 0; part < 3; ++part) {
+        sources[part] = _mm512_loadu_si512(BLOCK_TEXT.sources.data() + 64 * part);
+        lineEnds[part] = _mm512_loadu_si512(BLOCK_TEXT.lineEnds.data() + 64 * part);
+    }
+    constexpr __mmask64 LAST_PART = (__mmask64{1} << (TEXT_BYTES - 128)) - 1;
+    std::size_t r = 0;
+    for (; r + TEXT_RECORDS <= records; r += TEXT_RECORDS, out += TEXT_BYTES) {
+        const std::int32_t* group = values + r * BLOCK_PER_RECORD;
+        const __m512i low = _mm512_loadu_si512(group), high = _mm512_loadu_si512(group + 16);
+        if ((_mm512_cmpgt_epu32_mask(low, limit) | _mm512_cmpgt_epu32_mask(high, limit)) != 0) {  // negatives too
+            blockRecords(group, TEXT_RECORDS, out);
+            continue;
+        }
+        const __m512i v = _mm512_packus_epi32(low, high);  // in the lane order BLOCK_TEXT follows
+        // v / 100 and v / 10 as the high halves of products: exact below 1000.
+        const __m512i hundreds = _mm512_mulhi_epu16(v, byHundred);
+        const __m512i tenths = _mm512_mulhi_epu16(v, byTen);
+        const __m512i tens = _mm512_sub_epi16(tenths, _mm512_mullo_epi16(hundreds, ten));
+        const __m512i ones = _mm512_sub_epi16(v, _mm512_mullo_epi16(tenths, ten));
+        const __m512i first = _mm512_mask_add_epi16(blank, _mm512_cmpgt_epu16_mask(v, ninetyNine), hundreds, zero);
+        const __m512i second = _mm512_mask_add_epi16(blank, _mm512_cmpgt_epu16_mask(v, nine), tens, zero);
+        const __m512i leading = _mm512_or_si512(first, _mm512_slli_epi16(second, 8));
+        const __m512i trailing = _mm512_or_si512(_mm512_add_epi16(ones, zero), blankHigh);
+        __m512i text[3];
+        for (int part = 0; part < 3; ++part) {
+            text[part] = _mm512_mask_blend_epi8(BLOCK_TEXT.lineEndMasks[part],
+                                                _mm512_permutex2var_epi8(leading, sources[part], trailing), lineEnds[part]);
+        }
+        _mm512_storeu_si512(out, text[0]);
+        _mm512_storeu_si512(out + 64, text[1]);
+        _mm512_mask_storeu_epi8(out + 128, LAST_PART, text[2]);
+    }
+    blockRecords(values + r * BLOCK_PER_RECORD, records - r, out);
+}
+#endif
 
 // A field of `width` filled by `fill(out)`.
 template <typename Fill>
@@ -138,8 +235,8 @@ FormattedWrite& FormattedWrite::integers(std::span<const std::int32_t> values) {
         for (std::int32_t v : values) integer(v);
         return *this;
     }
-    constexpr std::size_t PER_RECORD = 4;
-    constexpr std::size_t STRIDE = PER_RECORD * 5 + units::LINE_END_LENGTH;
+    constexpr std::size_t PER_RECORD = BLOCK_PER_RECORD;
+    constexpr std::size_t STRIDE = BLOCK_STRIDE;
     constexpr std::size_t BATCH = (units::RECORD_ROOM_LIMIT - FIELD_SLACK) / STRIDE;
     RecordBuffer& buffer = recordBuffer();
     while (!values.empty()) {
@@ -156,10 +253,15 @@ FormattedWrite& FormattedWrite::integers(std::span<const std::int32_t> values) {
             units::Failure failure;
             char* out = units::recordRoom(unit_, records * STRIDE + FIELD_SLACK, failure);
             units::endRunOn(failure);
-            for (std::size_t r = 0; r < records; ++r, out += STRIDE) {
-                i5Fields(values.data() + r * PER_RECORD, PER_RECORD, out);
-                std::memcpy(out + PER_RECORD * 5, units::LINE_END, units::LINE_END_LENGTH);
+#if defined(__x86_64__)
+            if (platform::hasAvx512Vbmi()) {
+                blockRecordsVbmi(values.data(), records, out);
+            } else {
+                blockRecords(values.data(), records, out);
             }
+#else
+            blockRecords(values.data(), records, out);
+#endif
             units::endRunOn(units::endRecordsInRoom(unit_, records * STRIDE));
             values = values.subspan(records * PER_RECORD);
             continue;
