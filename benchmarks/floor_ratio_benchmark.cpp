@@ -99,6 +99,11 @@ int main(int argc, char** argv) {
             runs = std::max(1, std::atoi(argv[++i]));
         } else if (arg == "--gridorb" && i + 1 < argc) {
             gridorb = fs::absolute(argv[++i]);
+        } else if (arg.starts_with("-")) {
+            const bool known = arg == "--runs" || arg == "--gridorb";
+            std::fprintf(stderr, "floor_ratio_benchmark: %s %s\nusage: floor_ratio_benchmark [--runs N] [--gridorb PROGRAM] [FOLDER...]\n",
+                         known ? "a value is missing after" : "unknown option", arg.c_str());
+            return 2;
         } else {
             folders.emplace_back(arg);
         }
