@@ -294,42 +294,55 @@ Failure writeRecord(int unit, const char* bytes, std::size_t length) {
 
 namespace {
 
-// Refills the input buffer with the bytes at `readOffset`. Sequential reads
-// only, so that FOR013 may also be a pipe; a skip past the buffer seeks, or
-// on a pipe reads and discards. Sets `buffered` to the bytes now buffered at
-// `readOffset` (0 at end of file).
-Failure refillInput(int index, const char* context, std::size_t& buffered) {
+// Brings the descriptor to `readOffset`. Sequential reads only, so that
+// FOR013 may also be a pipe: a skip past what was read seeks, or on a pipe
+// reads and discards. Sets `atEnd` when the file ends first.
+Failure positionInput(int index, const char* context, bool& atEnd) {
     Unit& u = g_units[index];
     char* buffer = g_buffers[index];
-    buffered = 0;
+    atEnd = false;
     std::int64_t fdOffset = u.inputStart + static_cast<std::int64_t>(u.inputLength);
-    if (u.readOffset != fdOffset) {
-        if (::lseek(u.fd, u.readOffset, SEEK_SET) >= 0) {
-            fdOffset = u.readOffset;
-        } else {
-            while (fdOffset < u.readOffset) {
-                std::int64_t gap = u.readOffset - fdOffset;
-                std::size_t want = gap < static_cast<std::int64_t>(BUFFER_SIZE) ? static_cast<std::size_t>(gap) : BUFFER_SIZE;
-                ssize_t n = ::read(u.fd, buffer, want);
-                if (n < 0 && errno == EINTR) continue;
-                if (n < 0) return {errno, context};
-                if (n == 0) {
-                    u.inputStart = fdOffset;
-                    u.inputLength = 0;
-                    return {};
-                }
-                fdOffset += n;
-            }
-        }
+    if (u.readOffset == fdOffset) return {};
+    if (::lseek(u.fd, u.readOffset, SEEK_SET) >= 0) {
+        u.inputStart = u.readOffset;
+        u.inputLength = 0;
+        return {};
     }
+    while (fdOffset < u.readOffset) {
+        std::int64_t gap = u.readOffset - fdOffset;
+        std::size_t want = gap < static_cast<std::int64_t>(BUFFER_SIZE) ? static_cast<std::size_t>(gap) : BUFFER_SIZE;
+        ssize_t n = ::read(u.fd, buffer, want);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return {errno, context};
+        if (n == 0) {
+            atEnd = true;
+            break;
+        }
+        fdOffset += n;
+    }
+    u.inputStart = fdOffset;
+    u.inputLength = 0;
+    return {};
+}
+
+// Reads up to `length` bytes at `readOffset` into `into`; `got` is 0 at end
+// of file. The input buffer is left empty at the new offset unless `into`
+// is the buffer itself.
+Failure readInput(int index, char* into, std::size_t length, const char* context, std::size_t& got) {
+    Unit& u = g_units[index];
+    got = 0;
+    bool atEnd = false;
+    if (Failure f = positionInput(index, context, atEnd)) return f;
+    if (atEnd) return {};
     ssize_t n;
     do {
-        n = ::read(u.fd, buffer, BUFFER_SIZE);
+        n = ::read(u.fd, into, length);
     } while (n < 0 && errno == EINTR);
     if (n < 0) return {errno, context};
-    u.inputStart = fdOffset;
-    u.inputLength = static_cast<std::size_t>(n);
-    buffered = u.inputLength;
+    got = static_cast<std::size_t>(n);
+    const bool buffered = into == g_buffers[index];
+    u.inputStart = u.readOffset + (buffered ? 0 : static_cast<std::int64_t>(got));
+    u.inputLength = buffered ? got : 0;
     return {};
 }
 
@@ -386,9 +399,16 @@ Failure readBytes(int unit, void* destination, std::size_t length, const char* c
             u.readOffset += static_cast<std::int64_t>(take);
             continue;
         }
-        std::size_t buffered = 0;
-        if (Failure f = refillInput(unit, context, buffered)) return f;
-        if (buffered == 0) break;  // end of file
+        std::size_t got = 0;
+        if (length - done >= BUFFER_SIZE) {
+            // Large items (the matrices) straight into place: one copy, not two.
+            if (Failure f = readInput(unit, out + done, length - done, context, got)) return f;
+            done += got;
+            u.readOffset += static_cast<std::int64_t>(got);
+        } else {
+            if (Failure f = readInput(unit, g_buffers[unit], BUFFER_SIZE, context, got)) return f;
+        }
+        if (got == 0) break;  // end of file
     }
     return {};
 }
