@@ -132,11 +132,15 @@ INSTANTIATE_TEST_SUITE_P(
         RecordCase{"NoItemMakesOneEmptyRecord", "(4I5)", [](FormattedWrite&) {}, "\r\n"}),
     [](const testing::TestParamInfo<RecordCase>& info) { return std::string(info.param.name); });
 
-// The volume file's blocks: 132651 values, four to a record; every value of
-// up to three digits falls in every place of a record.
+// The volume file's blocks: 132651 values, four to a record. Every value of
+// up to three digits falls in every place of a record, between runs of
+// records of zeros (most of a real block).
 TEST(FormattedWriteTest, VolumeBlockHas33162FullRecordsAndOneOfThree) {
     std::vector<std::int32_t> values(132651);
-    for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<std::int32_t>(i * 7 % 1000);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const std::size_t record = i / 4, place = i % 4;
+        values[i] = record / 23 % 2 == 0 ? 0 : static_cast<std::int32_t>((7 * record + 251 * place) % 1000);
+    }
     std::string expected;
     char field[16];
     for (std::size_t i = 0; i < values.size(); ++i) {

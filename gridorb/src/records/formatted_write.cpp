@@ -73,9 +73,23 @@ constexpr std::size_t BLOCK_STRIDE = BLOCK_PER_RECORD * 5 + units::LINE_END_LENG
 
 // `records` whole (4I5) records of `values`, BLOCK_STRIDE bytes each, at
 // `out`, which has FIELD_SLACK bytes of room after them.
+// A record of four zeros: most of an orbital's volume file (nine records in
+// ten on the bundled molecules) is made of them.
+constexpr std::array<char, BLOCK_STRIDE> ZERO_RECORD = [] {
+    std::array<char, BLOCK_STRIDE> record{};
+    for (std::size_t i = 0; i < BLOCK_PER_RECORD * 5; ++i) record[i] = i % 5 == 4 ? '0' : ' ';
+    for (std::size_t i = 0; i < units::LINE_END_LENGTH; ++i) record[BLOCK_PER_RECORD * 5 + i] = units::LINE_END[i];
+    return record;
+}();
+
 void blockRecords(const std::int32_t* values, std::size_t records, char* out) {
     for (std::size_t r = 0; r < records; ++r, out += BLOCK_STRIDE) {
-        i5Fields(values + r * BLOCK_PER_RECORD, BLOCK_PER_RECORD, out);
+        const std::int32_t* v = values + r * BLOCK_PER_RECORD;
+        if ((v[0] | v[1] | v[2] | v[3]) == 0) {
+            std::memcpy(out, ZERO_RECORD.data(), BLOCK_STRIDE);
+            continue;
+        }
+        i5Fields(v, BLOCK_PER_RECORD, out);
         std::memcpy(out + BLOCK_PER_RECORD * 5, units::LINE_END, units::LINE_END_LENGTH);
     }
 }
@@ -98,10 +112,12 @@ struct BlockText {
     std::array<char, 192> sources{};
     std::array<char, 192> lineEnds{};
     std::array<std::uint64_t, 3> lineEndMasks{};
+    std::array<char, 192> zeros{};
 };
 
 constexpr BlockText BLOCK_TEXT = [] {
     BlockText text;
+    for (std::size_t at = 0; at < TEXT_BYTES; ++at) text.zeros[at] = ZERO_RECORD[at % BLOCK_STRIDE];
     for (std::size_t at = 0; at < TEXT_BYTES; ++at) {
         const std::size_t record = at / BLOCK_STRIDE, within = at % BLOCK_STRIDE;
         const std::size_t value = BLOCK_PER_RECORD * record + within / 5, place = within % 5;
@@ -129,10 +145,19 @@ GRIDORB_AVX512_VBMI_TARGET void blockRecordsVbmi(const std::int32_t* values, std
         lineEnds[part] = _mm512_loadu_si512(BLOCK_TEXT.lineEnds.data() + 64 * part);
     }
     constexpr __mmask64 LAST_PART = (__mmask64{1} << (TEXT_BYTES - 128)) - 1;
+    __m512i zeros[3];  // eight records of four zeros
+    for (int part = 0; part < 3; ++part) zeros[part] = _mm512_loadu_si512(BLOCK_TEXT.zeros.data() + 64 * part);
     std::size_t r = 0;
     for (; r + TEXT_RECORDS <= records; r += TEXT_RECORDS, out += TEXT_BYTES) {
         const std::int32_t* group = values + r * BLOCK_PER_RECORD;
         const __m512i low = _mm512_loadu_si512(group), high = _mm512_loadu_si512(group + 16);
+        const __m512i either = _mm512_or_si512(low, high);
+        if (_mm512_test_epi32_mask(either, either) == 0) {
+            _mm512_storeu_si512(out, zeros[0]);
+            _mm512_storeu_si512(out + 64, zeros[1]);
+            _mm512_mask_storeu_epi8(out + 128, LAST_PART, zeros[2]);
+            continue;
+        }
         if ((_mm512_cmpgt_epu32_mask(low, limit) | _mm512_cmpgt_epu32_mask(high, limit)) != 0) {  // negatives too
             blockRecords(group, TEXT_RECORDS, out);
             continue;
