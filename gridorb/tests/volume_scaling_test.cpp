@@ -60,6 +60,11 @@ TEST(VolumeScaling, TheFastPathTruncatesAsTheDoubleDivisionDoes) {
                 values.push_back(-w);
             }
         }
+        // Runs wholly below the normaliser's 256th (all zeros), then wholly at it (all ones).
+        const float first = static_cast<float>(static_cast<double>(normaliser) / 256.0);
+        for (float w : {std::nextafter(first, 0.0f), first}) {
+            for (int i = 0; i < 128; ++i) values.push_back(i % 2 != 0 ? w : -w);
+        }
         values.push_back(normaliser);
         values.push_back(std::numeric_limits<float>::quiet_NaN());
         std::vector<float> scaled = values;
