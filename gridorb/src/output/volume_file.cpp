@@ -44,7 +44,7 @@ typedef std::int32_t Int8 __attribute__((vector_size(32)));
 
 constexpr float NEAR_WHOLE = 0x1p-13f;
 constexpr float FAST_LIMIT = 512.0f;
-constexpr std::size_t RUN = 64;
+constexpr std::size_t RUN = ZERO_RUN;
 
 [[gnu::always_inline]] inline float scaledValue(float value, double divisor) {
     const double magnitude = std::fabs(static_cast<double>(value) * FULL_SCALE / divisor);
@@ -54,7 +54,8 @@ constexpr std::size_t RUN = 64;
     return value > 0.0f ? whole : -whole;
 }
 
-[[gnu::always_inline]] inline void scaleVolumeBody(float* values, std::size_t count, float normaliser) {
+[[gnu::always_inline]] inline void scaleVolumeBody(float* values, std::size_t count, float normaliser,
+                                                   ZeroRuns* zeroRuns) {
     const double divisor = static_cast<double>(normaliser);
     const Float8 floatDivisor = Float8{} + std::fabs(normaliser);
     const Int8 noSign = Int8{} + INT32_MAX;
@@ -80,6 +81,7 @@ constexpr std::size_t RUN = 64;
                 const Int8 zero = signBit & ~(value > 0.0f);
                 std::memcpy(values + i + 8 * v, &zero, sizeof zero);
             }
+            if (zeroRuns != nullptr) zeroRuns->bits[i / RUN / 64] |= std::uint64_t{1} << (i / RUN % 64);
             continue;
         }
         Float8 scaled[RUN / 8];
@@ -108,8 +110,8 @@ constexpr std::size_t RUN = 64;
     for (; i < count; ++i) values[i] = scaledValue(values[i], divisor);
 }
 
-GRIDORB_AVX2_TARGET void scaleVolumeAvx2(float* values, std::size_t count, float normaliser) {
-    scaleVolumeBody(values, count, normaliser);
+GRIDORB_AVX2_TARGET void scaleVolumeAvx2(float* values, std::size_t count, float normaliser, ZeroRuns* zeroRuns) {
+    scaleVolumeBody(values, count, normaliser, zeroRuns);
 }
 
 template <Lobe L>
@@ -139,15 +141,15 @@ void lobeBlockOf(const float* scaled, std::int32_t* block, std::size_t count) {
 
 }  // namespace
 
-void scaleVolume(float* values, std::size_t count, float normaliser) {
+void scaleVolume(float* values, std::size_t count, float normaliser, ZeroRuns* zeroRuns) {
     if (normaliser == 0.0f) {  // every value exactly 0
         std::fill(values, values + count, 0.0f);
         return;
     }
     if (platform::hasAvx2()) {
-        scaleVolumeAvx2(values, count, normaliser);
+        scaleVolumeAvx2(values, count, normaliser, zeroRuns);
     } else {
-        scaleVolumeBody(values, count, normaliser);
+        scaleVolumeBody(values, count, normaliser, zeroRuns);
     }
 }
 
@@ -163,14 +165,26 @@ namespace {
 
 void writeTextRecord(std::string_view text) { records::FormattedWrite(VOLUME_UNIT, "(A)").text(text).end(); }
 
-void writeScalarBlock(const char* name, const OrbitalVolume& scaledVolume, Lobe lobe) {
+void writeScalarBlock(const char* name, const OrbitalVolume& scaledVolume, const ZeroRuns& zeroRuns, Lobe lobe) {
+    static_assert(BLOCK_CHUNK % ZERO_RUN == 0);
     writeTextRecord(std::string("SCALARS ") + name + " float");
     writeTextRecord("LOOKUP_TABLE default");
     records::FormattedWrite block(VOLUME_UNIT, "(4I5)");
     std::array<std::int32_t, BLOCK_CHUNK> values;
     for (std::size_t start = 0; start < scaledVolume.values.size(); start += BLOCK_CHUNK) {
         const std::size_t count = std::min(BLOCK_CHUNK, scaledVolume.values.size() - start);
-        lobeBlockValues(&scaledVolume.values[start], values.data(), count, lobe);
+        // Runs known to be zeros are not read; the rest go in stretches.
+        for (std::size_t at = 0; at < count;) {
+            std::size_t end = at;
+            const bool zeros = zeroRuns.has((start + at) / ZERO_RUN);
+            while (end < count && zeroRuns.has((start + end) / ZERO_RUN) == zeros) end = std::min(end + ZERO_RUN, count);
+            if (zeros) {
+                std::fill(values.data() + at, values.data() + end, 0);
+            } else {
+                lobeBlockValues(&scaledVolume.values[start + at], values.data() + at, end - at, lobe);
+            }
+            at = end;
+        }
         block.integers(std::span<const std::int32_t>(values.data(), count));
     }
     block.end();
@@ -235,10 +249,11 @@ void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, O
     writeTextRecord(" ");
     records::ListWrite(VOLUME_UNIT).text("POINT_DATA ").integer(GRID_POINTS).end();
 
-    scaleVolume(signedVolume.values.data(), signedVolume.values.size(), normaliser);
-    writeScalarBlock("POS", signedVolume, Lobe::Positive);
-    writeScalarBlock("NEG", signedVolume, Lobe::Negative);
-    writeScalarBlock("TOT", signedVolume, Lobe::Whole);
+    ZeroRuns zeroRuns;
+    scaleVolume(signedVolume.values.data(), signedVolume.values.size(), normaliser, &zeroRuns);
+    writeScalarBlock("POS", signedVolume, zeroRuns, Lobe::Positive);
+    writeScalarBlock("NEG", signedVolume, zeroRuns, Lobe::Negative);
+    writeScalarBlock("TOT", signedVolume, zeroRuns, Lobe::Whole);
     // VELD.VTK stays connected: STOP flushes, cuts and closes it.
 }
 

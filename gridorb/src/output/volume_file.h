@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -26,13 +27,23 @@ float chooseNormaliser(float minimum, float maximum);
 // written as "*****", as NaN, infinities and quotients beyond 32 bits are.
 inline constexpr float FIELD_OVERFLOW = 100000.0f;
 
+// The runs of ZERO_RUN values, counted from the first, that scaleVolume
+// found to scale to 0 throughout (most of an orbital's volume): their block
+// values need not be read.
+inline constexpr std::size_t ZERO_RUN = 64;
+struct ZeroRuns {
+    std::array<std::uint64_t, (GRID_POINTS + 64 * ZERO_RUN - 1) / (64 * ZERO_RUN)> bits{};
+    bool has(std::size_t run) const { return (bits[run / 64] >> (run % 64) & 1) != 0; }
+};
+
 // The block values of all three blocks, formed once, in place: each signed
 // value v becomes m where v > 0 and -m elsewhere (NaN included), with
 // m = |trunc(v * 256.0 / normaliser)| formed in double, multiplication
 // first, or FIELD_OVERFLOW where that is not below it or not a number.
 // Whole numbers of at most 100000, so exact in float. A normaliser of 0
-// (every grid value exactly 0) gives 0.
-void scaleVolume(float* values, std::size_t count, float normaliser);
+// (every grid value exactly 0) gives 0. `zeroRuns`, if given (for at most
+// GRID_POINTS values), gets a bit for each run it finds all zeros.
+void scaleVolume(float* values, std::size_t count, float normaliser, ZeroRuns* zeroRuns = nullptr);
 
 // A lobe's block values from the scaled volume: the positive lobe takes the
 // magnitudes of the + side, the negative lobe those of the - side (0 on the
