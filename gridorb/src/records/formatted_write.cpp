@@ -71,8 +71,6 @@ void i5Fields(const std::int32_t* values, std::size_t count, char* out) {
 constexpr std::size_t BLOCK_PER_RECORD = 4;
 constexpr std::size_t BLOCK_STRIDE = BLOCK_PER_RECORD * 5 + units::LINE_END_LENGTH;
 
-// `records` whole (4I5) records of `values`, BLOCK_STRIDE bytes each, at
-// `out`, which has FIELD_SLACK bytes of room after them.
 // A record of four zeros: most of an orbital's volume file (nine records in
 // ten on the bundled molecules) is made of them.
 constexpr std::array<char, BLOCK_STRIDE> ZERO_RECORD = [] {
@@ -82,6 +80,8 @@ constexpr std::array<char, BLOCK_STRIDE> ZERO_RECORD = [] {
     return record;
 }();
 
+// `records` whole (4I5) records of `values`, BLOCK_STRIDE bytes each, at
+// `out`, which has FIELD_SLACK bytes of room after them.
 void blockRecords(const std::int32_t* values, std::size_t records, char* out) {
     for (std::size_t r = 0; r < records; ++r, out += BLOCK_STRIDE) {
         const std::int32_t* v = values + r * BLOCK_PER_RECORD;
@@ -95,12 +95,6 @@ void blockRecords(const std::int32_t* values, std::size_t records, char* out) {
 }
 
 #if defined(__x86_64__)
-// The same, eight records at a time wherever their 32 values all lie in
-// 0..999 (a volume file's always do): the table above costs a load and a
-// store per field, and the blocks are most of what a run writes. The three
-// digits of each value are formed side by side in 16-bit lanes (a blank for
-// a leading zero), and one byte permute per 64 output bytes lays the fields
-// out, the line ends blended in after: about twice as fast as the table.
 constexpr std::size_t TEXT_RECORDS = 8;
 constexpr std::size_t TEXT_BYTES = TEXT_RECORDS * BLOCK_STRIDE;  // 176: three vectors, the last one part full
 
@@ -134,6 +128,13 @@ constexpr BlockText BLOCK_TEXT = [] {
     return text;
 }();
 
+// The same as blockRecords, eight records at a time wherever their 32
+// values all lie in 0..999 (all of a volume file's but its overflows): the
+// table costs a load and a store per field, and the blocks are most of what
+// a run writes. The three digits of each value are formed side by side in
+// 16-bit lanes (a blank for a leading zero), and one byte permute per 64
+// output bytes lays the fields out, the line ends blended in after: about
+// twice as fast as the table.
 GRIDORB_AVX512_VBMI_TARGET void blockRecordsVbmi(const std::int32_t* values, std::size_t records, char* out) {
     const __m512i blank = _mm512_set1_epi16(' '), zero = _mm512_set1_epi16('0');
     const __m512i limit = _mm512_set1_epi32(999), nine = _mm512_set1_epi16(9), ninetyNine = _mm512_set1_epi16(99);
