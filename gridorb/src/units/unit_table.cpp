@@ -406,7 +406,11 @@ Failure readBytes(int unit, void* destination, std::size_t length, const char* c
             done += got;
             u.readOffset += static_cast<std::int64_t>(got);
         } else {
-            if (Failure f = readInput(unit, g_buffers[unit], BUFFER_SIZE, context, got)) return f;
+            // As much as the item needs, in whole pages: a file of small
+            // records (the head of FOR013) touches one page of the buffer, not 16.
+            constexpr std::size_t PAGE = 4096;
+            const std::size_t want = std::min(BUFFER_SIZE, (length - done + PAGE - 1) / PAGE * PAGE);
+            if (Failure f = readInput(unit, g_buffers[unit], want, context, got)) return f;
         }
         if (got == 0) break;  // end of file
     }
