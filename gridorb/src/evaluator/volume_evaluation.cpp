@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <mutex>
 #include <optional>
 #include <thread>
 
 #include <pthread.h>
+#include <time.h>
 #include <sched.h>
 
 #include "evaluator/atom_sweep.h"
@@ -185,7 +187,19 @@ public:
         pthread_attr_destroy(&attributes);
     }
     ~HelperThread() {
-        if (started_) pthread_join(thread_, nullptr);
+        if (!started_) return;
+        // The helper is about to end: waiting for it without sleeping saves
+        // waking this processor again (about 15 µs on these machines). A
+        // helper still at work after 100 µs is waited for asleep.
+        timespec start;
+        clock_gettime(CLOCK_MONOTONIC, &start);
+        for (;;) {
+            if (pthread_tryjoin_np(thread_, nullptr) != EBUSY) return;
+            timespec now;
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            if ((now.tv_sec - start.tv_sec) * 1000000000L + (now.tv_nsec - start.tv_nsec) > 100000) break;
+        }
+        pthread_join(thread_, nullptr);
     }
     HelperThread(const HelperThread&) = delete;
     HelperThread& operator=(const HelperThread&) = delete;
