@@ -34,7 +34,7 @@ void writeCoordinateListing(const MoleculeRecord& molecule, int atomCount) {
 }  // namespace
 
 ValueRange evaluateOrbital(const MoleculeRecord& molecule, const CoefficientMatrix& coefficients,
-                     std::int32_t orbitalNumber, GridFrame& frame, OrbitalVolume& signedVolume) {
+                           std::int32_t orbitalNumber, GridFrame& frame, OrbitalVolume& signedVolume) {
     const MoleculeAtoms atoms = gatherAtomInputs(molecule, coefficients, orbitalNumber);
 
     records::ListWrite(CONSOLE).text(" EVALUATING THE SEMIEMPIRICAL WAVEFUNCTION").end();

@@ -16,6 +16,6 @@ namespace gridorb::evaluator {
 // `signedVolume` with orbital `orbitalNumber` (column of the coefficients);
 // returns the range of its values. Molecule coordinates are in Bohr.
 ValueRange evaluateOrbital(const MoleculeRecord& molecule, const CoefficientMatrix& coefficients,
-                     std::int32_t orbitalNumber, GridFrame& frame, OrbitalVolume& signedVolume);
+                           std::int32_t orbitalNumber, GridFrame& frame, OrbitalVolume& signedVolume);
 
 }  // namespace gridorb::evaluator

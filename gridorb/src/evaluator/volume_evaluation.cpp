@@ -89,6 +89,11 @@ private:
     std::array<std::atomic<bool>, MAX_ATOMS> ready_{};
 };
 
+void combine(ValueRange& range, const ValueRange& other) {
+    range.minimum = other.minimum < range.minimum ? other.minimum : range.minimum;
+    range.maximum = other.maximum > range.maximum ? other.maximum : range.maximum;
+}
+
 // Widens `range` to the finished planes [izBegin, izEnd). Eight running
 // extremes side by side in a vector type (as plain loops the compiler left
 // them scalar), then combined. Taking the smaller of two values never
@@ -111,10 +116,7 @@ typedef float Float8 __attribute__((vector_size(32)));
         low[0] = values[i] < low[0] ? values[i] : low[0];
         high[0] = values[i] > high[0] ? values[i] : high[0];
     }
-    for (int l = 0; l < LANES; ++l) {
-        range.minimum = low[l] < range.minimum ? low[l] : range.minimum;
-        range.maximum = high[l] > range.maximum ? high[l] : range.maximum;
-    }
+    for (int l = 0; l < LANES; ++l) combine(range, {low[l], high[l]});
 }
 
 GRIDORB_AVX2_TARGET void widenRangeAvx2(const float* values, int count, ValueRange& range) {
@@ -129,11 +131,6 @@ void widenRange(const OrbitalVolume& psi, int izBegin, int izEnd, ValueRange& ra
     } else {
         widenRangeBody(values, count, range);
     }
-}
-
-void combine(ValueRange& range, const ValueRange& other) {
-    range.minimum = other.minimum < range.minimum ? other.minimum : range.minimum;
-    range.maximum = other.maximum > range.maximum ? other.maximum : range.maximum;
 }
 
 // The helper's part: chunks from the top while any are left.

@@ -25,12 +25,13 @@ inline constexpr int CHUNK_PLANES = 2;
 
 // Fills psi and returns its range, taken chunk by chunk as each is finished,
 // while its values are in the cache of the thread that swept them (a scan
-// of the whole volume afterwards was 2% of a run). The calling thread sweeps the chunks of z-planes from the
-// bottom, starting with the first; with threadCount >= 2 one helper thread
+// of the whole volume afterwards was 2% of a run). The calling thread sweeps
+// the chunks of z-planes from the bottom, starting with the first; with
+// threadCount >= 2 one helper thread
 // takes them from the top, and the two share laying the atoms out. The
 // helper holds the run's signals and is joined before this returns. No bit
 // of psi depends on the thread count or on who swept what.
 ValueRange evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
-                    OrbitalVolume& psi, int threadCount = defaultThreadCount(), const AtomStarted& atomStarted = {});
+                          OrbitalVolume& psi, int threadCount = defaultThreadCount(), const AtomStarted& atomStarted = {});
 
 }  // namespace gridorb::evaluator

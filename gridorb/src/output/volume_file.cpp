@@ -46,6 +46,12 @@ constexpr float NEAR_WHOLE = 0x1p-13f;
 constexpr float FAST_LIMIT = 512.0f;
 constexpr std::size_t RUN = ZERO_RUN;
 
+[[gnu::always_inline]] inline bool anyLane(const Int8& lanes) {
+    int any = 0;
+    for (int lane = 0; lane < 8; ++lane) any |= lanes[lane];
+    return any != 0;
+}
+
 [[gnu::always_inline]] inline float scaledValue(float value, double divisor) {
     const double magnitude = std::fabs(static_cast<double>(value) * FULL_SCALE / divisor);
     const float whole = magnitude < static_cast<double>(FIELD_OVERFLOW)
@@ -72,9 +78,7 @@ constexpr std::size_t RUN = ZERO_RUN;
             std::memcpy(&bits, values + i + 8 * v, sizeof bits);
             atOrAbove |= ~(std::bit_cast<Float8>(bits & noSign) * 256.0f < floatDivisor);  // NaN: not below
         }
-        int anyAtOrAbove = 0;
-        for (int lane = 0; lane < 8; ++lane) anyAtOrAbove |= atOrAbove[lane];
-        if (anyAtOrAbove == 0) {
+        if (!anyLane(atOrAbove)) {
             for (std::size_t v = 0; v < RUN / 8; ++v) {
                 Float8 value;
                 std::memcpy(&value, values + i + 8 * v, sizeof value);
@@ -99,9 +103,7 @@ constexpr std::size_t RUN = ZERO_RUN;
             const Int8 positive = value > 0.0f;
             scaled[v] = std::bit_cast<Float8>(std::bit_cast<Int8>(whole) | (signBit & ~positive));
         }
-        int anyDoubtful = 0;
-        for (int lane = 0; lane < 8; ++lane) anyDoubtful |= doubtful[lane];
-        if (anyDoubtful == 0) {
+        if (!anyLane(doubtful)) {
             std::memcpy(values + i, scaled, sizeof scaled);
         } else {
             for (std::size_t k = i; k < i + RUN; ++k) values[k] = scaledValue(values[k], divisor);
@@ -173,17 +175,14 @@ void writeScalarBlock(const char* name, const OrbitalVolume& scaledVolume, const
     std::array<std::int32_t, BLOCK_CHUNK> values;
     for (std::size_t start = 0; start < scaledVolume.values.size(); start += BLOCK_CHUNK) {
         const std::size_t count = std::min(BLOCK_CHUNK, scaledVolume.values.size() - start);
-        // Runs known to be zeros are not read; the rest go in stretches.
-        for (std::size_t at = 0; at < count;) {
-            std::size_t end = at;
-            const bool zeros = zeroRuns.has((start + at) / ZERO_RUN);
-            while (end < count && zeroRuns.has((start + end) / ZERO_RUN) == zeros) end = std::min(end + ZERO_RUN, count);
-            if (zeros) {
-                std::fill(values.data() + at, values.data() + end, 0);
+        // Runs known to be zeros are not read.
+        for (std::size_t at = 0; at < count; at += ZERO_RUN) {
+            const std::size_t length = std::min(ZERO_RUN, count - at);
+            if (zeroRuns.has((start + at) / ZERO_RUN)) {
+                std::fill(values.data() + at, values.data() + at + length, 0);
             } else {
-                lobeBlockValues(&scaledVolume.values[start + at], values.data() + at, end - at, lobe);
+                lobeBlockValues(&scaledVolume.values[start + at], values.data() + at, length, lobe);
             }
-            at = end;
         }
         block.integers(std::span<const std::int32_t>(values.data(), count));
     }

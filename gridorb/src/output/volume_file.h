@@ -51,9 +51,9 @@ void scaleVolume(float* values, std::size_t count, float normaliser, ZeroRuns* z
 void lobeBlockValues(const float* scaled, std::int32_t* block, std::size_t count, Lobe lobe);
 
 // The whole step: opens VELD.VTK on unit 24, splits (`values`: the range of
-// the signed volume), writes the two console
-// summary lines and the file: POS, NEG and TOT, the scaled values of the
-// positive lobe, the negative lobe and the whole orbital. The volume is
+// the signed volume), writes the two console summary lines and the file:
+// POS, NEG and TOT, the scaled values of the positive lobe, the negative lobe
+// and the whole orbital. The volume is
 // scaled in place on the way (the run needs it no more). The unit is closed
 // by STOP.
 void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, OrbitalVolume& signedVolume,

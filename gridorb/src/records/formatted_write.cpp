@@ -140,14 +140,13 @@ GRIDORB_AVX512_VBMI_TARGET void blockRecordsVbmi(const std::int32_t* values, std
     const __m512i limit = _mm512_set1_epi32(999), nine = _mm512_set1_epi16(9), ninetyNine = _mm512_set1_epi16(99);
     const __m512i byHundred = _mm512_set1_epi16(656), byTen = _mm512_set1_epi16(6554), ten = _mm512_set1_epi16(10);
     const __m512i blankHigh = _mm512_set1_epi16(' ' << 8);
-    __m512i sources[3], lineEnds[3];
+    constexpr __mmask64 LAST_PART = (__mmask64{1} << (TEXT_BYTES - 128)) - 1;
+    __m512i sources[3], lineEnds[3], zeros[3];  // zeros: eight records of four zeros
     for (int part = 0; part < 3; ++part) {
         sources[part] = _mm512_loadu_si512(BLOCK_TEXT.sources.data() + 64 * part);
         lineEnds[part] = _mm512_loadu_si512(BLOCK_TEXT.lineEnds.data() + 64 * part);
+        zeros[part] = _mm512_loadu_si512(BLOCK_TEXT.zeros.data() + 64 * part);
     }
-    constexpr __mmask64 LAST_PART = (__mmask64{1} << (TEXT_BYTES - 128)) - 1;
-    __m512i zeros[3];  // eight records of four zeros
-    for (int part = 0; part < 3; ++part) zeros[part] = _mm512_loadu_si512(BLOCK_TEXT.zeros.data() + 64 * part);
     std::size_t r = 0;
     for (; r + TEXT_RECORDS <= records; r += TEXT_RECORDS, out += TEXT_BYTES) {
         const std::int32_t* group = values + r * BLOCK_PER_RECORD;
@@ -261,23 +260,21 @@ FormattedWrite& FormattedWrite::integers(std::span<const std::int32_t> values) {
         for (std::int32_t v : values) integer(v);
         return *this;
     }
-    constexpr std::size_t PER_RECORD = BLOCK_PER_RECORD;
-    constexpr std::size_t STRIDE = BLOCK_STRIDE;
-    constexpr std::size_t BATCH = (units::RECORD_ROOM_LIMIT - FIELD_SLACK) / STRIDE;
+    constexpr std::size_t BATCH = (units::RECORD_ROOM_LIMIT - FIELD_SLACK) / BLOCK_STRIDE;
     RecordBuffer& buffer = recordBuffer();
     while (!values.empty()) {
-        if (used_ == PER_RECORD) {
+        if (used_ == BLOCK_PER_RECORD) {
             buffer.endRecord(unit_);
             used_ = 0;
         }
-        if (used_ == 0 && values.size() > PER_RECORD) {
+        if (used_ == 0 && values.size() > BLOCK_PER_RECORD) {
             // Whole records, laid out straight in the unit's stream buffer a
             // batch at a time. The last one stays in the record buffer: an
             // item after it, or the end of the statement, ends it.
-            std::size_t records = (values.size() - 1) / PER_RECORD;
+            std::size_t records = (values.size() - 1) / BLOCK_PER_RECORD;
             if (records > BATCH) records = BATCH;
             units::Failure failure;
-            char* out = units::recordRoom(unit_, records * STRIDE + FIELD_SLACK, failure);
+            char* out = units::recordRoom(unit_, records * BLOCK_STRIDE + FIELD_SLACK, failure);
             units::endRunOn(failure);
 #if defined(__x86_64__)
             if (platform::hasAvx512Vbmi()) {
@@ -288,11 +285,11 @@ FormattedWrite& FormattedWrite::integers(std::span<const std::int32_t> values) {
 #else
             blockRecords(values.data(), records, out);
 #endif
-            units::endRunOn(units::endRecordsInRoom(unit_, records * STRIDE));
-            values = values.subspan(records * PER_RECORD);
+            units::endRunOn(units::endRecordsInRoom(unit_, records * BLOCK_STRIDE));
+            values = values.subspan(records * BLOCK_PER_RECORD);
             continue;
         }
-        std::size_t take = PER_RECORD - used_ < values.size() ? PER_RECORD - used_ : values.size();
+        std::size_t take = BLOCK_PER_RECORD - used_ < values.size() ? BLOCK_PER_RECORD - used_ : values.size();
         i5Fields(values.data(), take, buffer.reserve(take * 5 + FIELD_SLACK));
         buffer.commit(take * 5);
         used_ += take;
