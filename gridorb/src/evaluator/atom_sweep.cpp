@@ -1,6 +1,7 @@
 #include "evaluator/atom_sweep.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/processor.h"
@@ -115,8 +116,9 @@ inline __attribute__((always_inline)) void sweepBoth(const KernelPrimitive& f, c
 // Plane by plane, and within a plane the primitives in order, so that the
 // rows a plane's three primitives share stay in the first level cache.
 inline __attribute__((always_inline)) void sweepAtomBody(const KernelAtom& atom, int izBegin, int izEnd,
-                                                         OrbitalVolume& psi) {
+                                                         OrbitalVolume& psi, const std::uint64_t* liveRows) {
     for (int iz = izBegin; iz < izEnd; ++iz) {
+        const std::uint64_t live = liveRows != nullptr ? liveRows[iz] : ~std::uint64_t{0};
         for (const KernelPrimitive& f : atom.primitive) {
             const bool sPlane = f.sZ.contains(iz) && !f.sX.empty();
             const bool pPlane = atom.hasP && f.pZ.contains(iz) && !f.pX.empty();
@@ -128,6 +130,7 @@ inline __attribute__((always_inline)) void sweepAtomBody(const KernelAtom& atom,
             const double pz = f.pz[iz];
             t.gz = f.gz[iz];
             for (int iy = yBegin; iy < yEnd; ++iy) {
+                if ((live >> iy & 1) == 0) continue;
                 const bool s = sPlane && f.sY.contains(iy);
                 const bool p = pPlane && f.pY.contains(iy);
                 float* row = &psi.at(0, iy, iz);
@@ -148,19 +151,20 @@ inline __attribute__((always_inline)) void sweepAtomBody(const KernelAtom& atom,
     }
 }
 
-GRIDORB_AVX2_TARGET void sweepAtomAvx2(const KernelAtom& atom, int izBegin, int izEnd, OrbitalVolume& psi) {
-    sweepAtomBody(atom, izBegin, izEnd, psi);
+GRIDORB_AVX2_TARGET void sweepAtomAvx2(const KernelAtom& atom, int izBegin, int izEnd, OrbitalVolume& psi,
+                                       const std::uint64_t* liveRows) {
+    sweepAtomBody(atom, izBegin, izEnd, psi, liveRows);
 }
 
 }  // namespace
 
-void sweepAtom(const KernelAtom& atom, int izBegin, int izEnd, OrbitalVolume& psi) {
+void sweepAtom(const KernelAtom& atom, int izBegin, int izEnd, OrbitalVolume& psi, const std::uint64_t* liveRows) {
     izBegin = std::max(izBegin, 0);
     izEnd = std::min(izEnd, POINTS_PER_AXIS);
     if (platform::hasAvx2()) {
-        sweepAtomAvx2(atom, izBegin, izEnd, psi);
+        sweepAtomAvx2(atom, izBegin, izEnd, psi, liveRows);
     } else {
-        sweepAtomBody(atom, izBegin, izEnd, psi);
+        sweepAtomBody(atom, izBegin, izEnd, psi, liveRows);
     }
 }
 

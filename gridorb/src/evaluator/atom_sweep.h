@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "evaluator/kernel_layout.h"
 #include "model/orbital_volume.h"
 
@@ -12,6 +14,9 @@ namespace gridorb::evaluator {
 
 // Adds `atom` to z-planes [izBegin, izEnd) of psi. Planes depend on nothing
 // but the atoms, so disjoint runs of planes may be swept on different threads.
-void sweepAtom(const KernelAtom& atom, int izBegin, int izEnd, OrbitalVolume& psi);
+// With `liveRows` (a row mask per plane, indexed by iz), only the rows whose
+// bit is set are touched.
+void sweepAtom(const KernelAtom& atom, int izBegin, int izEnd, OrbitalVolume& psi,
+               const std::uint64_t* liveRows = nullptr);
 
 }  // namespace gridorb::evaluator

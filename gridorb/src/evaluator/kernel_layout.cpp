@@ -1,6 +1,7 @@
 #include "evaluator/kernel_layout.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -70,6 +71,15 @@ void prepareKernelAtom(const AtomFactors& factors, KernelAtom& atom) {
         out.pz = in.pz;
         out.gy = in.gy;
         out.gz = in.gz;
+        out.sxPeak = out.gxPeak = out.pgxPeak = literal ? INFINITY : 0.0f;
+        if (!literal) {
+            for (int i = 0; i < POINTS_PER_AXIS; ++i) {
+                out.sxPeak = std::max(out.sxPeak, std::fabs(in.sx[i]));
+                out.gxPeak = std::max(out.gxPeak, std::fabs(in.gx[i]));
+                // Exact in double; rounded to float within the bound's margin.
+                out.pgxPeak = std::max(out.pgxPeak, static_cast<float>(std::fabs(static_cast<double>(in.px[i]) * in.gx[i])));
+            }
+        }
         if (factors.shell == basis::Shell::None) {
             out.sX = out.sY = out.sZ = out.pX = out.pY = out.pZ = IndexRange{};
         } else if (literal) {

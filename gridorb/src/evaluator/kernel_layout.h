@@ -27,6 +27,9 @@ struct KernelPrimitive {
     alignas(32) std::array<double, PADDED_ROW> px{};
     alignas(32) std::array<double, PADDED_ROW> gx{};
     std::array<float, POINTS_PER_AXIS> sy{}, sz{}, py{}, pz{}, gy{}, gz{};
+    // The largest |sx|, |gx| and |px*gx| along x, for bounding the terms of
+    // a whole row (+inf for an atom with a non-finite factor).
+    float sxPeak = 0.0f, gxPeak = 0.0f, pgxPeak = 0.0f;
     // Where the s term and the p term can be other than +-0: outside them
     // the term is an exact zero, which leaves psi as it is (up to the sign
     // of a zero psi, which no output shows).

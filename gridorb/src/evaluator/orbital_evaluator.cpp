@@ -53,7 +53,7 @@ ValueRange evaluateOrbital(const MoleculeRecord& molecule, const CoefficientMatr
             .text(" ATOMIC NUMBER ")
             .integer(molecule.atomicNumbers[i])
             .end();
-    });
+    }, ValuesNeeded::Visible);
 }
 
 }  // namespace gridorb::evaluator

@@ -1,6 +1,9 @@
 #include "evaluator/volume_evaluation.h"
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -15,37 +18,43 @@
 
 #include "evaluator/atom_sweep.h"
 #include "evaluator/kernel_layout.h"
+#include "evaluator/row_bounds.h"
 #include "platform/processor.h"
 #include "units/signal_mask.h"
 
 namespace gridorb::evaluator {
 namespace {
 
-// The z-planes go in chunks of CHUNK_PLANES, the calling thread taking them
-// from the bottom, the helper from the top, until they meet: a helper that
-// the system starts late, or not at all, on a busy machine leaves its share
-// to the calling thread instead of holding it up.
 constexpr int PLANE_POINTS = POINTS_PER_AXIS * POINTS_PER_AXIS;
 constexpr int CHUNKS = (POINTS_PER_AXIS + CHUNK_PLANES - 1) / CHUNK_PLANES;
 
+// The chunks of z-planes from the middle of the box outwards: the box is
+// laid around the atoms, so the first chunks hold values near the peak, and
+// the rows of the later ones can be bounded against it.
+constexpr std::array<int, CHUNKS> CHUNK_ORDER = [] {
+    std::array<int, CHUNKS> order{};
+    int n = 0;
+    for (int step = 0; n < CHUNKS; ++step) {
+        const int c = FIRST_CHUNK + (step % 2 == 0 ? -step / 2 : (step + 1) / 2);
+        if (c >= 0 && c < CHUNKS) order[n++] = c;
+    }
+    return order;
+}();
+
+// The chunks in CHUNK_ORDER, each to whichever thread asks next. The calling
+// thread holds the first from the start; a helper that the system starts
+// late, or not at all, on a busy machine leaves its share to the calling
+// thread instead of holding it up.
 class PlaneChunks {
 public:
-    // The calling thread holds chunk 0 from the start.
-    PlaneChunks() : ends_(1 | CHUNKS << 16) {}
-
-    // The next chunk from the bottom (or top), or -1 when none is left.
-    int claim(bool fromBottom) {
-        int ends = ends_.load(std::memory_order_relaxed);
-        for (;;) {
-            const int low = ends & 0xffff, high = ends >> 16;
-            if (low >= high) return -1;
-            const int next = fromBottom ? (low + 1) | high << 16 : low | (high - 1) << 16;
-            if (ends_.compare_exchange_weak(ends, next, std::memory_order_relaxed)) return fromBottom ? low : high - 1;
-        }
+    // The next chunk, or -1 when none is left.
+    int claim() {
+        const int k = next_.fetch_add(1, std::memory_order_relaxed);
+        return k < CHUNKS ? CHUNK_ORDER[k] : -1;
     }
 
 private:
-    std::atomic<int> ends_;  // the first unclaimed chunk from the bottom | one past the last from the top << 16
+    std::atomic<int> next_{1};
 };
 
 // Every atom laid out once, by whichever thread claims it: a thread about to
@@ -68,6 +77,7 @@ public:
             layOut(m, store_[m]);
             ready_[m].store(true, std::memory_order_release);
             ready_[m].notify_all();
+            readyCount_.fetch_add(1, std::memory_order_release);
             m = next_.load(std::memory_order_relaxed);
         }
         if (own != nullptr && !ready_[i].load(std::memory_order_acquire)) {
@@ -78,6 +88,10 @@ public:
         return store_[i];
     }
 
+    // Every atom in the store, for bounding rows against all of them.
+    bool allReady() const { return readyCount_.load(std::memory_order_acquire) == atoms_.count; }
+    const KernelAtom* store() const { return store_.data(); }
+
 private:
     void layOut(int i, KernelAtom& into) { prepareKernelAtom(computeAtomFactors(atoms_.atoms[i], frame_, weights_), into); }
 
@@ -87,6 +101,7 @@ private:
     std::array<KernelAtom, MAX_ATOMS>& store_;
     std::atomic<int> next_{0};
     std::array<std::atomic<bool>, MAX_ATOMS> ready_{};
+    std::atomic<int> readyCount_{0};
 };
 
 void combine(ValueRange& range, const ValueRange& other) {
@@ -133,28 +148,84 @@ void widenRange(const OrbitalVolume& psi, int izBegin, int izEnd, ValueRange& ra
     }
 }
 
-// The helper's part: chunks from the top while any are left.
-void helpWithPlanes(SharedLayouts& layouts, PlaneChunks& chunks, int atomCount, OrbitalVolume& psi,
-                    ValueRange& range) {
-    for (int c; (c = chunks.claim(false)) >= 0;) {
-        const int izBegin = c * CHUNK_PLANES, izEnd = std::min(izBegin + CHUNK_PLANES, POINTS_PER_AXIS);
-        std::fill(&psi.at(0, 0, izBegin), &psi.at(0, 0, izBegin) + (izEnd - izBegin) * PLANE_POINTS, 0.0f);
-        for (int i = 0; i < atomCount; ++i) sweepAtom(layouts.get(i, nullptr), izBegin, izEnd, psi);
-        widenRange(psi, izBegin, izEnd, range);
-    }
-}
-
-struct HelperWork {
+// What both threads share while they sweep.
+struct SharedSweep {
     SharedLayouts& layouts;
     PlaneChunks& chunks;
     int atomCount;
     OrbitalVolume& psi;
-    ValueRange range;  // of the helper's chunks
+    bool boundRows;  // ValuesNeeded::Visible
+    // The largest |v| of the chunks finished so far (float bits, never NaN):
+    // no greater than the normaliser of the volume file.
+    std::atomic<std::uint32_t> peakFloor{0};
+    // Each plane's rows swept, written by the thread that sweeps the plane.
+    std::array<std::uint64_t, POINTS_PER_AXIS> liveRows{};
+};
+
+// One thread's share of the results.
+struct SweptPart {
+    ValueRange range;      // of its chunks (rows left out count as 0)
+    float deadPeak = 0.0f;  // the largest bound of a row it left out
+};
+
+void raisePeakFloor(std::atomic<std::uint32_t>& floor, const ValueRange& range) {
+    const float peak = std::max(std::fabs(range.minimum), std::fabs(range.maximum));
+    if (!(peak > 0.0f)) return;
+    const std::uint32_t bits = std::bit_cast<std::uint32_t>(peak);  // ordered as the values are, for peak >= 0
+    std::uint32_t seen = floor.load(std::memory_order_relaxed);
+    while (bits > seen && !floor.compare_exchange_weak(seen, bits, std::memory_order_relaxed)) {
+    }
+}
+
+// Sweeps chunk c for every atom. The rows of its planes are bounded against
+// the peak found so far, once every atom is laid out; `atomStarted`, if
+// given, is told of each atom this thread starts for the first time.
+void sweepChunk(SharedSweep& work, int c, KernelAtom* own, SweptPart& part, const AtomStarted* atomStarted,
+                int& announced) {
+    const int izBegin = c * CHUNK_PLANES, izEnd = std::min(izBegin + CHUNK_PLANES, POINTS_PER_AXIS);
+    std::fill(&work.psi.at(0, 0, izBegin), &work.psi.at(0, 0, izBegin) + (izEnd - izBegin) * PLANE_POINTS, 0.0f);
+    const float floor = std::bit_cast<float>(work.peakFloor.load(std::memory_order_relaxed));
+    const bool bound = floor > 0.0f && work.layouts.allReady();
+    for (int iz = izBegin; iz < izEnd; ++iz) {
+        PlaneRows rows;
+        if (bound) rows = boundPlaneRows(work.layouts.store(), work.atomCount, iz, floor);
+        work.liveRows[iz] = rows.live;
+        part.deadPeak = std::max(part.deadPeak, rows.deadPeak);
+    }
+    for (int i = 0; i < work.atomCount; ++i) {
+        if (atomStarted != nullptr && i == announced && *atomStarted) (*atomStarted)(announced++);
+        sweepAtom(work.layouts.get(i, own), izBegin, izEnd, work.psi, work.liveRows.data());
+    }
+    widenRange(work.psi, izBegin, izEnd, part.range);
+    if (work.boundRows) raisePeakFloor(work.peakFloor, part.range);
+}
+
+// Every value left out lies within +-deadPeak. Where the range reaches past
+// that on both sides, it is the range of the whole volume; otherwise (an
+// orbital of one sign, or with a faint second lobe) the rows left out are
+// summed after all, and the range taken again.
+ValueRange completeRange(SharedSweep& work, const ValueRange& range, float deadPeak) {
+    if (deadPeak == 0.0f || (range.minimum <= -deadPeak && range.maximum >= deadPeak)) return range;
+    for (std::uint64_t& rows : work.liveRows) rows = ALL_ROWS & ~rows;
+    for (int iz = 0; iz < POINTS_PER_AXIS; ++iz) {
+        if (work.liveRows[iz] == 0) continue;
+        for (int i = 0; i < work.atomCount; ++i) sweepAtom(work.layouts.get(i, nullptr), iz, iz + 1, work.psi, work.liveRows.data());
+    }
+    ValueRange whole;
+    widenRange(work.psi, 0, POINTS_PER_AXIS, whole);
+    return whole;
+}
+
+// The helper's part: chunks while any are left.
+struct HelperWork {
+    SharedSweep& shared;
+    SweptPart part;
 };
 
 void* helperMain(void* context) {
     auto& work = *static_cast<HelperWork*>(context);
-    helpWithPlanes(work.layouts, work.chunks, work.atomCount, work.psi, work.range);
+    int announced = 0;
+    for (int c; (c = work.shared.chunks.claim()) >= 0;) sweepChunk(work.shared, c, nullptr, work.part, nullptr, announced);
     return nullptr;
 }
 
@@ -218,7 +289,7 @@ int defaultThreadCount() {
 }
 
 ValueRange evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
-                    OrbitalVolume& psi, int threadCount, const AtomStarted& atomStarted) {
+                          OrbitalVolume& psi, int threadCount, const AtomStarted& atomStarted, ValuesNeeded needed) {
     // Static: the layouts of 50 atoms take 94 pages, which a benchmark's
     // repeated calls should not fault in afresh. One evaluation at a time.
     static std::mutex storeMutex;
@@ -227,8 +298,9 @@ ValueRange evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, co
     std::lock_guard lock(storeMutex);
     SharedLayouts layouts(atoms, frame, weights, store);
     PlaneChunks chunks;
+    SharedSweep shared{layouts, chunks, atoms.count, psi, needed == ValuesNeeded::Visible};
 
-    HelperWork work{layouts, chunks, atoms.count, psi, {}};
+    HelperWork work{shared, {}};
     std::optional<HelperThread> helper;
     if (threadCount >= 2) {
         // The helper inherits the run's signals held, so a signal sent to the
@@ -237,21 +309,13 @@ ValueRange evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, co
         const units::RunSignalsHeld held;
         helper.emplace(work);
     }
-    // Chunk 0 first, which announces each atom as this thread reaches it.
-    ValueRange range;
+    // The first chunk announces each atom as this thread reaches it.
+    SweptPart part;
     int announced = 0;
-    for (int c = 0; c >= 0; c = chunks.claim(true)) {
-        const int izBegin = c * CHUNK_PLANES, izEnd = std::min(izBegin + CHUNK_PLANES, POINTS_PER_AXIS);
-        std::fill(&psi.at(0, 0, izBegin), &psi.at(0, 0, izBegin) + (izEnd - izBegin) * PLANE_POINTS, 0.0f);
-        for (int i = 0; i < atoms.count; ++i) {
-            if (i == announced && atomStarted) atomStarted(announced++);
-            sweepAtom(layouts.get(i, &own), izBegin, izEnd, psi);
-        }
-        widenRange(psi, izBegin, izEnd, range);
-    }
-    helper.reset();  // joined: its range is complete
-    combine(range, work.range);
-    return range;
+    for (int c = FIRST_CHUNK; c >= 0; c = chunks.claim()) sweepChunk(shared, c, &own, part, &atomStarted, announced);
+    helper.reset();  // joined: its part is complete
+    combine(part.range, work.part.range);
+    return completeRange(shared, part.range, std::max(part.deadPeak, work.part.deadPeak));
 }
 
 }  // namespace gridorb::evaluator

@@ -152,6 +152,15 @@ long firstDifference(const float* a, const float* b, long count) {
     return -1;
 }
 
+long firstVisibleDifference(const float* visible, const float* every, long count, float peak) {
+    for (long i = 0; i < count; ++i) {
+        if (canonicalBits(visible[i]) == canonicalBits(every[i])) continue;
+        if (visible[i] == 0.0f && std::fabs(every[i]) * 256.0f < peak) continue;
+        return i;
+    }
+    return -1;
+}
+
 std::uint64_t volumeHash(const float* values, long count, std::uint64_t hash) {
     for (long i = 0; i < count; ++i) {
         std::uint32_t bits = canonicalBits(values[i]);

@@ -45,6 +45,10 @@ RandomCase randomCase(std::uint64_t seed, int maxAtoms);
 // that differs, or -1.
 long firstDifference(const float* a, const float* b, long count);
 
+// As firstDifference, but a value of `visible` may also be 0 where the
+// other's |v| * 256 lies below `peak`: a value the volume file shows as 0.
+long firstVisibleDifference(const float* visible, const float* every, long count, float peak);
+
 // FNV-1a over the values after the same two identifications.
 std::uint64_t volumeHash(const float* values, long count, std::uint64_t hash = 1469598103934665603ull);
 
