@@ -2,7 +2,10 @@
 // optimisation, bit for bit, over random molecules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <utility>
 #include <memory>
 #include <string>
 #include <vector>
@@ -130,6 +133,44 @@ TEST(EvaluatorIdentity, RealWavefunctionsMatchTheReference) {
             evaluator::evaluateVolume(p->atoms, p->frame, weights, *fast, 2);
             EXPECT_EQ(firstDifference(fast->values.data(), reference->values.data(), GRID_POINTS), -1);
         }
+    }
+}
+
+// The volume file's evaluation leaves out only values that scale to 0 there,
+// and finds the range of every value: over random molecules (non-finite
+// factors among them) and real orbitals, water's first being of one sign.
+TEST(EvaluatorIdentity, VisibleValuesAreThoseOfEveryValue) {
+    const basis::BasisWeights weights = basis::prepareBasisWeights();
+    auto every = std::make_unique<OrbitalVolume>();
+    auto visible = std::make_unique<OrbitalVolume>();
+    auto check = [&](const Prepared& p) {
+        const ValueRange all = evaluator::evaluateVolume(p.atoms, p.frame, weights, *every, 1);
+        const ValueRange seen = evaluator::evaluateVolume(p.atoms, p.frame, weights, *visible, 2, {},
+                                                          evaluator::ValuesNeeded::Visible);
+        EXPECT_EQ(seen.minimum, all.minimum);
+        EXPECT_EQ(seen.maximum, all.maximum);
+        const float peak = std::max(std::fabs(all.minimum), std::fabs(all.maximum));
+        EXPECT_EQ(testsupport::firstVisibleDifference(visible->values.data(), every->values.data(), GRID_POINTS, peak), -1);
+    };
+    for (std::uint64_t seed = 301; seed <= 324; ++seed) {
+        const RandomCase c = testsupport::randomCase(seed, 20);
+        SCOPED_TRACE(describe(seed, c));
+        check(*prepare(c));
+    }
+    const std::string examples = GRIDORB_EXAMPLES_DIR;
+    for (const auto& [path, orbital] : {std::pair{examples + "/water/FOR013", 1}, std::pair{examples + "/water/FOR013", 4},
+                                        std::pair{examples + "/benzene/FOR013", 15},
+                                        std::pair{examples + "/../benchmarks/data/perfluorohexadecane/FOR013", 151}}) {
+        SCOPED_TRACE(path + " orbital " + std::to_string(orbital));
+        auto w = testsupport::readWavefunctionFixture(path);
+        ASSERT_TRUE(w);
+        RandomCase c;
+        c.molecule = w->molecule;
+        c.orbitalNumber = orbital;
+        auto coefficients = std::make_unique<CoefficientMatrix>();
+        coefficients::buildCoefficientColumn(w->raw, w->molecule.orbitalCount, orbital, *coefficients);
+        for (int row = 1; row <= MAX_ORBITALS; ++row) c.column[row - 1] = coefficients->at(row, orbital);
+        check(*prepare(c));
     }
 }
 
