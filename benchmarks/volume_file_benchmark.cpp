@@ -21,7 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-gridorb::OrbitalVolume g_signed;
+gridorb::PackedVolume g_signed;  // every row, in place
 
 fs::path scratchFolder() {
     fs::path folder = fs::temp_directory_path() / ("gridorb-volume-bench-" + std::to_string(::getpid()));
@@ -31,11 +31,14 @@ fs::path scratchFolder() {
 
 // A smooth two-lobed field, like an orbital's.
 void fillVolume() {
+    for (int r = 0; r < gridorb::GRID_ROWS; ++r) g_signed.offset[r] = static_cast<std::uint32_t>(r) * 51;
+    g_signed.count = gridorb::GRID_POINTS;
     for (int iz = 0; iz < 51; ++iz) {
         for (int iy = 0; iy < 51; ++iy) {
             for (int ix = 0; ix < 51; ++ix) {
                 const double x = (ix - 25) / 8.0, y = (iy - 25) / 8.0, z = (iz - 25) / 8.0;
-                g_signed.at(ix, iy, iz) = static_cast<float>(x * std::exp(-(x * x + y * y + z * z)));
+                g_signed.values[gridorb::OrbitalVolume::index(ix, iy, iz)] =
+                    static_cast<float>(x * std::exp(-(x * x + y * y + z * z)));
             }
         }
     }

@@ -43,11 +43,12 @@ struct ThreeAtoms {
 
 TEST(EvaluatorConsole, RecordsInTheirOrderAndLayout) {
     auto m = std::make_unique<ThreeAtoms>();
-    auto psi = std::make_unique<OrbitalVolume>();
+    auto layouts = std::make_unique<evaluator::AtomLayouts>();
+    auto visible = std::make_unique<PackedVolume>();
 
     units::connectStandardUnits();
     ::testing::internal::CaptureStdout();
-    evaluator::evaluateOrbital(m->molecule, m->coefficients, 2, m->frame, *psi);
+    evaluator::evaluateOrbital(m->molecule, m->coefficients, 2, m->frame, *layouts, *visible);
     units::flushStandardStreams();
     const std::string console = ::testing::internal::GetCapturedStdout();
 
@@ -68,8 +69,8 @@ TEST(EvaluatorConsole, RecordsInTheirOrderAndLayout) {
     const ValueRange range = evaluator::evaluateVolume(evaluator::gatherAtomInputs(m->molecule, m->coefficients, 2),
                                                        m->frame, basis::prepareBasisWeights(), *expected, 1);
     const float peak = std::max(std::fabs(range.minimum), std::fabs(range.maximum));
-    EXPECT_EQ(testsupport::firstVisibleDifference(psi->values.data(), expected->values.data(), GRID_POINTS, peak), -1);
-    EXPECT_NE(psi->at(17, 23, 28), 0.0f);  // on the carbon nucleus
+    EXPECT_EQ(testsupport::firstVisibleDifference(*visible, expected->values.data(), peak), -1);
+    EXPECT_NE(expected->at(17, 23, 28), 0.0f);  // on the carbon nucleus
 }
 
 // The progress record of atom n is written on the calling thread just before

@@ -142,15 +142,15 @@ TEST(EvaluatorIdentity, RealWavefunctionsMatchTheReference) {
 TEST(EvaluatorIdentity, VisibleValuesAreThoseOfEveryValue) {
     const basis::BasisWeights weights = basis::prepareBasisWeights();
     auto every = std::make_unique<OrbitalVolume>();
-    auto visible = std::make_unique<OrbitalVolume>();
+    auto layouts = std::make_unique<evaluator::AtomLayouts>();
+    auto visible = std::make_unique<PackedVolume>();
     auto check = [&](const Prepared& p) {
         const ValueRange all = evaluator::evaluateVolume(p.atoms, p.frame, weights, *every, 1);
-        const ValueRange seen = evaluator::evaluateVolume(p.atoms, p.frame, weights, *visible, 2, {},
-                                                          evaluator::ValuesNeeded::Visible);
+        const ValueRange seen = evaluator::evaluateVisible(p.atoms, p.frame, weights, *layouts, *visible, 2);
         EXPECT_EQ(seen.minimum, all.minimum);
         EXPECT_EQ(seen.maximum, all.maximum);
         const float peak = std::max(std::fabs(all.minimum), std::fabs(all.maximum));
-        EXPECT_EQ(testsupport::firstVisibleDifference(visible->values.data(), every->values.data(), GRID_POINTS, peak), -1);
+        EXPECT_EQ(testsupport::firstVisibleDifference(*visible, every->values.data(), peak), -1);
     };
     for (std::uint64_t seed = 301; seed <= 324; ++seed) {
         const RandomCase c = testsupport::randomCase(seed, 20);

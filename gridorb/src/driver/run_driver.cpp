@@ -1,6 +1,7 @@
 #include "driver/run_driver.h"
 
 #include <new>
+#include <type_traits>
 
 #include "coefficients/coefficient_product.h"
 #include "driver/signal_handlers.h"
@@ -19,21 +20,28 @@
 namespace gridorb::driver {
 namespace {
 
-// The raw matrices are spent once the coefficient column is formed; the
-// volume is then evaluated into the same memory, whose pages reading them
-// has faulted in already (with 200 orbitals, all 130 of the volume's: a
-// fresh page costs about a microsecond on these machines, and more at exit).
-union SpentThenVolume {
-    constexpr SpentThenVolume() : raw() {}
-    RawWavefunction raw;
-    OrbitalVolume signedVolume;
+// The evaluation's memory: the atoms laid out, then the rows of the volume.
+struct Evaluation {
+    evaluator::AtomLayouts layouts;
+    PackedVolume volume;
 };
-static_assert(sizeof(RawWavefunction) >= sizeof(OrbitalVolume));
+
+// The raw matrices are spent once the coefficient column is formed; the
+// evaluation then works in the same memory, whose pages reading them has
+// faulted in already (with 200 orbitals, 640 KB: the layouts of 50 atoms
+// and the rows a volume file of such a molecule shows take less). A fresh
+// page costs about 2 µs on these machines, and more at exit.
+static_assert(std::is_trivially_default_constructible_v<Evaluation>, "placed over the matrices without writing a byte");
+union SpentThenEvaluation {
+    constexpr SpentThenEvaluation() : raw() {}
+    RawWavefunction raw;
+    Evaluation evaluation;
+};
 
 // Everything a run holds, zero-filled from process start, never freed.
 struct RunRecords {
     MoleculeRecord molecule;
-    SpentThenVolume storage;
+    SpentThenEvaluation storage;
     CoefficientMatrix coefficients;
     GridFrame frame;
 };
@@ -57,20 +65,21 @@ int runGridorb(int argc, char** argv) {
     const char* argument = argc > 1 ? argv[1] : nullptr;
     std::int32_t orbitalNumber = wavefunction::readOrbitalNumber(argument, run.molecule.orbitalCount);
     coefficients::buildCoefficientColumn(raw, run.molecule.orbitalCount, orbitalNumber, run.coefficients);
-    // Nothing reads the raw matrices from here on; the evaluation sets every value.
-    OrbitalVolume& signedVolume = *::new (&run.storage.signedVolume) OrbitalVolume;
+    // Nothing reads the raw matrices from here on; the evaluation sets what it uses.
+    Evaluation& evaluation = *::new (&run.storage.evaluation) Evaluation;
 
     // 5: the box; the atoms are in Bohr from here on.
     run.frame = grid::layOutGridFrame(run.molecule);
 
     // 6: the orbital on the grid.
-    const ValueRange values = evaluator::evaluateOrbital(run.molecule, run.coefficients, orbitalNumber, run.frame, signedVolume);
+    const ValueRange values = evaluator::evaluateOrbital(run.molecule, run.coefficients, orbitalNumber, run.frame,
+                                                         evaluation.layouts, evaluation.volume);
 
     // 7: TARNEL.COR, complete and closed before VELD.VTK is opened.
     output::writeCoordinateFile(run.molecule, run.frame);
 
     // 8: VELD.VTK and the console summary.
-    output::writeVolumeOutput(run.frame, run.molecule, signedVolume, values);
+    output::writeVolumeOutput(run.frame, run.molecule, evaluation.volume, values);
 
     // 9
     units::stopRun();

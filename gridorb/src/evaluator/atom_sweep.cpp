@@ -116,9 +116,9 @@ inline __attribute__((always_inline)) void sweepBoth(const KernelPrimitive& f, c
 // Plane by plane, and within a plane the primitives in order, so that the
 // rows a plane's three primitives share stay in the first level cache.
 inline __attribute__((always_inline)) void sweepAtomBody(const KernelAtom& atom, int izBegin, int izEnd,
-                                                         OrbitalVolume& psi, const std::uint64_t* liveRows) {
+                                                         RowPlaces rows) {
     for (int iz = izBegin; iz < izEnd; ++iz) {
-        const std::uint64_t live = liveRows != nullptr ? liveRows[iz] : ~std::uint64_t{0};
+        const std::uint32_t* planeOffsets = rows.offset + iz * POINTS_PER_AXIS;
         for (const KernelPrimitive& f : atom.primitive) {
             const bool sPlane = f.sZ.contains(iz) && !f.sX.empty();
             const bool pPlane = atom.hasP && f.pZ.contains(iz) && !f.pX.empty();
@@ -130,10 +130,10 @@ inline __attribute__((always_inline)) void sweepAtomBody(const KernelAtom& atom,
             const double pz = f.pz[iz];
             t.gz = f.gz[iz];
             for (int iy = yBegin; iy < yEnd; ++iy) {
-                if ((live >> iy & 1) == 0) continue;
+                if (planeOffsets[iy] == PackedVolume::NO_ROW) continue;
                 const bool s = sPlane && f.sY.contains(iy);
                 const bool p = pPlane && f.pY.contains(iy);
-                float* row = &psi.at(0, iy, iz);
+                float* row = rows.values + planeOffsets[iy];
                 if (s) t.syz = f.sy[iy] * sz;
                 if (p) {
                     t.pyz = f.py[iy] + pz;
@@ -151,20 +151,19 @@ inline __attribute__((always_inline)) void sweepAtomBody(const KernelAtom& atom,
     }
 }
 
-GRIDORB_AVX2_TARGET void sweepAtomAvx2(const KernelAtom& atom, int izBegin, int izEnd, OrbitalVolume& psi,
-                                       const std::uint64_t* liveRows) {
-    sweepAtomBody(atom, izBegin, izEnd, psi, liveRows);
+GRIDORB_AVX2_TARGET void sweepAtomAvx2(const KernelAtom& atom, int izBegin, int izEnd, RowPlaces rows) {
+    sweepAtomBody(atom, izBegin, izEnd, rows);
 }
 
 }  // namespace
 
-void sweepAtom(const KernelAtom& atom, int izBegin, int izEnd, OrbitalVolume& psi, const std::uint64_t* liveRows) {
+void sweepAtom(const KernelAtom& atom, int izBegin, int izEnd, RowPlaces rows) {
     izBegin = std::max(izBegin, 0);
     izEnd = std::min(izEnd, POINTS_PER_AXIS);
     if (platform::hasAvx2()) {
-        sweepAtomAvx2(atom, izBegin, izEnd, psi, liveRows);
+        sweepAtomAvx2(atom, izBegin, izEnd, rows);
     } else {
-        sweepAtomBody(atom, izBegin, izEnd, psi, liveRows);
+        sweepAtomBody(atom, izBegin, izEnd, rows);
     }
 }
 

@@ -12,11 +12,16 @@
 // for each the s update before the p update.
 namespace gridorb::evaluator {
 
-// Adds `atom` to z-planes [izBegin, izEnd) of psi. Planes depend on nothing
-// but the atoms, so disjoint runs of planes may be swept on different threads.
-// With `liveRows` (a row mask per plane, indexed by iz), only the rows whose
-// bit is set are touched.
-void sweepAtom(const KernelAtom& atom, int izBegin, int izEnd, OrbitalVolume& psi,
-               const std::uint64_t* liveRows = nullptr);
+// Where the rows of the grid are: row r = iy + 51 * iz at values + offset[r],
+// or not summed where offset[r] is PackedVolume::NO_ROW.
+struct RowPlaces {
+    float* values;
+    const std::uint32_t* offset;
+};
+
+// Adds `atom` to the rows of z-planes [izBegin, izEnd). Planes depend on
+// nothing but the atoms, so disjoint runs of planes may be swept on
+// different threads.
+void sweepAtom(const KernelAtom& atom, int izBegin, int izEnd, RowPlaces rows);
 
 }  // namespace gridorb::evaluator

@@ -14,22 +14,24 @@ inline constexpr int PADDED_ROW = 52;
 
 // [begin, end) of plane indices outside which a factor table is exactly 0.
 struct IndexRange {
-    std::int32_t begin = 0;
-    std::int32_t end = 0;
+    std::int32_t begin;
+    std::int32_t end;
     bool contains(int i) const { return i >= begin && i < end; }
     bool empty() const { return begin >= end; }
 };
 
 // One primitive of one atom, laid out for the kernel. The x tables are
-// widened to double and zero-padded to PADDED_ROW; y and z stay float.
+// widened to double and zero-padded to PADDED_ROW; y and z stay float. Left
+// unset by default (prepareKernelAtom sets every field), so that the
+// layouts can be placed over memory a run has used before.
 struct KernelPrimitive {
-    alignas(32) std::array<double, PADDED_ROW> sx{};
-    alignas(32) std::array<double, PADDED_ROW> px{};
-    alignas(32) std::array<double, PADDED_ROW> gx{};
-    std::array<float, POINTS_PER_AXIS> sy{}, sz{}, py{}, pz{}, gy{}, gz{};
+    alignas(32) std::array<double, PADDED_ROW> sx;
+    alignas(32) std::array<double, PADDED_ROW> px;
+    alignas(32) std::array<double, PADDED_ROW> gx;
+    std::array<float, POINTS_PER_AXIS> sy, sz, py, pz, gy, gz;
     // The largest |sx|, |gx| and |px*gx| along x, for bounding the terms of
     // a whole row (+inf for an atom with a non-finite factor).
-    float sxPeak = 0.0f, gxPeak = 0.0f, pgxPeak = 0.0f;
+    float sxPeak, gxPeak, pgxPeak;
     // Where the s term and the p term can be other than +-0: outside them
     // the term is an exact zero, which leaves psi as it is (up to the sign
     // of a zero psi, which no output shows).
@@ -40,8 +42,8 @@ struct KernelPrimitive {
 };
 
 struct KernelAtom {
-    bool hasP = false;
-    std::array<KernelPrimitive, 3> primitive{};
+    bool hasP;
+    std::array<KernelPrimitive, 3> primitive;
 };
 
 // Lays out one atom's factors into `atom`, every field of which it sets. An

@@ -34,7 +34,7 @@ void writeCoordinateListing(const MoleculeRecord& molecule, int atomCount) {
 }  // namespace
 
 ValueRange evaluateOrbital(const MoleculeRecord& molecule, const CoefficientMatrix& coefficients,
-                           std::int32_t orbitalNumber, GridFrame& frame, OrbitalVolume& signedVolume) {
+                           std::int32_t orbitalNumber, GridFrame& frame, AtomLayouts& layouts, PackedVolume& volume) {
     const MoleculeAtoms atoms = gatherAtomInputs(molecule, coefficients, orbitalNumber);
 
     records::ListWrite(CONSOLE).text(" EVALUATING THE SEMIEMPIRICAL WAVEFUNCTION").end();
@@ -46,14 +46,14 @@ ValueRange evaluateOrbital(const MoleculeRecord& molecule, const CoefficientMatr
 
     // Each atom's progress record goes out as this thread starts that atom:
     // an interrupted run shows the atoms it reached.
-    return evaluateVolume(atoms, frame, weights, signedVolume, defaultThreadCount(), [&](int i) {
+    return evaluateVisible(atoms, frame, weights, layouts, volume, defaultThreadCount(), [&](int i) {
         records::FormattedWrite(CONSOLE, "(2(A,I5))")
             .text("PROCESSING ATOM NUMBER ")
             .integer(i + 1)
             .text(" ATOMIC NUMBER ")
             .integer(molecule.atomicNumbers[i])
             .end();
-    }, ValuesNeeded::Visible);
+    });
 }
 
 }  // namespace gridorb::evaluator

@@ -5,6 +5,7 @@
 #include "model/coefficient_matrix.h"
 #include "model/grid_frame.h"
 #include "model/molecule_record.h"
+#include "evaluator/volume_evaluation.h"
 #include "model/orbital_volume.h"
 
 // Step 6 of a run, the evaluation as the console shows it: the header
@@ -13,9 +14,11 @@
 namespace gridorb::evaluator {
 
 // Writes the evaluator's console records, lays out the planes and fills
-// `signedVolume` with orbital `orbitalNumber` (column of the coefficients);
-// returns the range of its values. Molecule coordinates are in Bohr.
+// `volume` with the rows of orbital `orbitalNumber` (column of the
+// coefficients) that the volume file can show (evaluateVisible, working in
+// `layouts`); returns the range of all its values. Molecule coordinates are
+// in Bohr.
 ValueRange evaluateOrbital(const MoleculeRecord& molecule, const CoefficientMatrix& coefficients,
-                           std::int32_t orbitalNumber, GridFrame& frame, OrbitalVolume& signedVolume);
+                           std::int32_t orbitalNumber, GridFrame& frame, AtomLayouts& layouts, PackedVolume& volume);
 
 }  // namespace gridorb::evaluator

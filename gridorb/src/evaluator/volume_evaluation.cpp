@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include <pthread.h>
 #include <time.h>
@@ -109,7 +110,7 @@ void combine(ValueRange& range, const ValueRange& other) {
     range.maximum = other.maximum > range.maximum ? other.maximum : range.maximum;
 }
 
-// Widens `range` to the finished planes [izBegin, izEnd). Eight running
+// Widens `range` to `count` finished values. Eight running
 // extremes side by side in a vector type (as plain loops the compiler left
 // them scalar), then combined. Taking the smaller of two values never
 // depends on the order but for equal zeros of opposite sign, which no output
@@ -138,9 +139,7 @@ GRIDORB_AVX2_TARGET void widenRangeAvx2(const float* values, int count, ValueRan
     widenRangeBody(values, count, range);
 }
 
-void widenRange(const OrbitalVolume& psi, int izBegin, int izEnd, ValueRange& range) {
-    const float* values = psi.values.data() + OrbitalVolume::index(0, 0, izBegin);
-    const int count = (izEnd - izBegin) * PLANE_POINTS;
+void widenRange(const float* values, int count, ValueRange& range) {
     if (platform::hasAvx2()) {
         widenRangeAvx2(values, count, range);
     } else {
@@ -153,18 +152,20 @@ struct SharedSweep {
     SharedLayouts& layouts;
     PlaneChunks& chunks;
     int atomCount;
-    OrbitalVolume& psi;
-    bool boundRows;  // ValuesNeeded::Visible
+    // Where each row goes: every row in place (values + 51 * r), or (packed)
+    // the rows that can show, each chunk's placed after the last one handed out.
+    float* values;
+    std::uint32_t* offset;
+    bool packed;
+    std::atomic<std::uint32_t> used{0};  // packed values handed out
     // The largest |v| of the chunks finished so far (float bits, never NaN):
     // no greater than the normaliser of the volume file.
     std::atomic<std::uint32_t> peakFloor{0};
-    // Each plane's rows swept, written by the thread that sweeps the plane.
-    std::array<std::uint64_t, POINTS_PER_AXIS> liveRows{};
 };
 
 // One thread's share of the results.
 struct SweptPart {
-    ValueRange range;      // of its chunks (rows left out count as 0)
+    ValueRange range;       // of its chunks' rows
     float deadPeak = 0.0f;  // the largest bound of a row it left out
 };
 
@@ -177,27 +178,50 @@ void raisePeakFloor(std::atomic<std::uint32_t>& floor, const ValueRange& range) 
     }
 }
 
-// Sweeps chunk c for every atom. The rows of its planes are bounded against
-// the peak found so far, once every atom is laid out; `atomStarted`, if
-// given, is told of each atom this thread starts for the first time.
-void sweepChunk(SharedSweep& work, int c, KernelAtom* own, SweptPart& part, const AtomStarted* atomStarted,
-                int& announced) {
-    const int izBegin = c * CHUNK_PLANES, izEnd = std::min(izBegin + CHUNK_PLANES, POINTS_PER_AXIS);
-    std::fill(&work.psi.at(0, 0, izBegin), &work.psi.at(0, 0, izBegin) + (izEnd - izBegin) * PLANE_POINTS, 0.0f);
+// Places the rows of chunk [izBegin, izEnd) that are to be summed and
+// zeroes them; returns where their values start and how many there are.
+std::pair<std::uint32_t, int> placeRows(SharedSweep& work, int izBegin, int izEnd, SweptPart& part) {
+    const int firstRow = izBegin * POINTS_PER_AXIS, rowCount = (izEnd - izBegin) * POINTS_PER_AXIS;
+    if (!work.packed) {
+        const std::uint32_t start = static_cast<std::uint32_t>(firstRow) * POINTS_PER_AXIS;
+        std::fill(work.values + start, work.values + start + rowCount * POINTS_PER_AXIS, 0.0f);
+        return {start, rowCount * POINTS_PER_AXIS};
+    }
+    // The rows are bounded against the peak found so far, once every atom is laid out.
     const float floor = std::bit_cast<float>(work.peakFloor.load(std::memory_order_relaxed));
     const bool bound = floor > 0.0f && work.layouts.allReady();
+    std::uint64_t live[CHUNK_PLANES];
+    int kept = 0;
     for (int iz = izBegin; iz < izEnd; ++iz) {
         PlaneRows rows;
         if (bound) rows = boundPlaneRows(work.layouts.store(), work.atomCount, iz, floor);
-        work.liveRows[iz] = rows.live;
+        live[iz - izBegin] = rows.live;
+        kept += std::popcount(rows.live);
         part.deadPeak = std::max(part.deadPeak, rows.deadPeak);
     }
+    const std::uint32_t start = work.used.fetch_add(static_cast<std::uint32_t>(kept) * POINTS_PER_AXIS, std::memory_order_relaxed);
+    std::uint32_t next = start;
+    for (int r = 0; r < rowCount; ++r) {
+        const bool keep = (live[r / POINTS_PER_AXIS] >> (r % POINTS_PER_AXIS) & 1) != 0;
+        work.offset[firstRow + r] = keep ? next : PackedVolume::NO_ROW;
+        next += keep ? POINTS_PER_AXIS : 0;
+    }
+    std::fill(work.values + start, work.values + next, 0.0f);
+    return {start, kept * POINTS_PER_AXIS};
+}
+
+// Sweeps chunk c for every atom; `atomStarted`, if given, is told of each
+// atom this thread starts for the first time.
+void sweepChunk(SharedSweep& work, int c, KernelAtom* own, SweptPart& part, const AtomStarted* atomStarted,
+                int& announced) {
+    const int izBegin = c * CHUNK_PLANES, izEnd = std::min(izBegin + CHUNK_PLANES, POINTS_PER_AXIS);
+    const auto [start, count] = placeRows(work, izBegin, izEnd, part);
     for (int i = 0; i < work.atomCount; ++i) {
         if (atomStarted != nullptr && i == announced && *atomStarted) (*atomStarted)(announced++);
-        sweepAtom(work.layouts.get(i, own), izBegin, izEnd, work.psi, work.liveRows.data());
+        sweepAtom(work.layouts.get(i, own), izBegin, izEnd, {work.values, work.offset});
     }
-    widenRange(work.psi, izBegin, izEnd, part.range);
-    if (work.boundRows) raisePeakFloor(work.peakFloor, part.range);
+    widenRange(work.values + start, count, part.range);
+    if (work.packed) raisePeakFloor(work.peakFloor, part.range);
 }
 
 // Every value left out lies within +-deadPeak. Where the range reaches past
@@ -206,13 +230,21 @@ void sweepChunk(SharedSweep& work, int c, KernelAtom* own, SweptPart& part, cons
 // summed after all, and the range taken again.
 ValueRange completeRange(SharedSweep& work, const ValueRange& range, float deadPeak) {
     if (deadPeak == 0.0f || (range.minimum <= -deadPeak && range.maximum >= deadPeak)) return range;
-    for (std::uint64_t& rows : work.liveRows) rows = ALL_ROWS & ~rows;
-    for (int iz = 0; iz < POINTS_PER_AXIS; ++iz) {
-        if (work.liveRows[iz] == 0) continue;
-        for (int i = 0; i < work.atomCount; ++i) sweepAtom(work.layouts.get(i, nullptr), iz, iz + 1, work.psi, work.liveRows.data());
+    std::array<std::uint32_t, GRID_ROWS> added;
+    std::uint32_t next = work.used.load(std::memory_order_relaxed);
+    for (int r = 0; r < GRID_ROWS; ++r) {
+        added[r] = work.offset[r] == PackedVolume::NO_ROW ? next : PackedVolume::NO_ROW;
+        if (added[r] != PackedVolume::NO_ROW) next += POINTS_PER_AXIS;
     }
+    const std::uint32_t start = work.used.load(std::memory_order_relaxed);
+    std::fill(work.values + start, work.values + next, 0.0f);
+    for (int i = 0; i < work.atomCount; ++i) sweepAtom(work.layouts.get(i, nullptr), 0, POINTS_PER_AXIS, {work.values, added.data()});
+    for (int r = 0; r < GRID_ROWS; ++r) {
+        if (added[r] != PackedVolume::NO_ROW) work.offset[r] = added[r];
+    }
+    work.used.store(next, std::memory_order_relaxed);
     ValueRange whole;
-    widenRange(work.psi, 0, POINTS_PER_AXIS, whole);
+    widenRange(work.values, static_cast<int>(next), whole);
     return whole;
 }
 
@@ -288,17 +320,14 @@ int defaultThreadCount() {
     return CPU_COUNT(&set) >= 2 ? 2 : 1;
 }
 
-ValueRange evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
-                          OrbitalVolume& psi, int threadCount, const AtomStarted& atomStarted, ValuesNeeded needed) {
-    // Static: the layouts of 50 atoms take 94 pages, which a benchmark's
-    // repeated calls should not fault in afresh. One evaluation at a time.
-    static std::mutex storeMutex;
-    static std::array<KernelAtom, MAX_ATOMS> store;
-    static KernelAtom own;
-    std::lock_guard lock(storeMutex);
-    SharedLayouts layouts(atoms, frame, weights, store);
+namespace {
+
+ValueRange evaluate(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
+                    AtomLayouts& store, float* values, std::uint32_t* offset, bool packed, int threadCount,
+                    const AtomStarted& atomStarted, std::uint32_t& used) {
+    SharedLayouts layouts(atoms, frame, weights, store.atoms);
     PlaneChunks chunks;
-    SharedSweep shared{layouts, chunks, atoms.count, psi, needed == ValuesNeeded::Visible};
+    SharedSweep shared{layouts, chunks, atoms.count, values, offset, packed};
 
     HelperWork work{shared, {}};
     std::optional<HelperThread> helper;
@@ -312,10 +341,33 @@ ValueRange evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, co
     // The first chunk announces each atom as this thread reaches it.
     SweptPart part;
     int announced = 0;
-    for (int c = FIRST_CHUNK; c >= 0; c = chunks.claim()) sweepChunk(shared, c, &own, part, &atomStarted, announced);
+    for (int c = FIRST_CHUNK; c >= 0; c = chunks.claim()) sweepChunk(shared, c, &store.own, part, &atomStarted, announced);
     helper.reset();  // joined: its part is complete
     combine(part.range, work.part.range);
-    return completeRange(shared, part.range, std::max(part.deadPeak, work.part.deadPeak));
+    const ValueRange range = completeRange(shared, part.range, std::max(part.deadPeak, work.part.deadPeak));
+    used = shared.used.load(std::memory_order_relaxed);
+    return range;
+}
+
+}  // namespace
+
+ValueRange evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
+                          OrbitalVolume& psi, int threadCount, const AtomStarted& atomStarted) {
+    // Static: the layouts of 50 atoms take 94 pages, which a benchmark's
+    // repeated calls should not fault in afresh. One evaluation at a time.
+    static std::mutex storeMutex;
+    static AtomLayouts store;
+    std::lock_guard lock(storeMutex);
+    std::array<std::uint32_t, GRID_ROWS> inPlace;
+    for (int r = 0; r < GRID_ROWS; ++r) inPlace[r] = static_cast<std::uint32_t>(r) * POINTS_PER_AXIS;
+    std::uint32_t used = 0;
+    return evaluate(atoms, frame, weights, store, psi.values.data(), inPlace.data(), false, threadCount, atomStarted, used);
+}
+
+ValueRange evaluateVisible(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
+                           AtomLayouts& layouts, PackedVolume& volume, int threadCount, const AtomStarted& atomStarted) {
+    return evaluate(atoms, frame, weights, layouts, volume.values.data(), volume.offset.data(), true, threadCount,
+                    atomStarted, volume.count);
 }
 
 }  // namespace gridorb::evaluator

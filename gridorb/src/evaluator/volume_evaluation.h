@@ -4,6 +4,7 @@
 
 #include "basis/minimal_basis.h"
 #include "evaluator/atom_factors.h"
+#include "evaluator/kernel_layout.h"
 #include "model/grid_frame.h"
 #include "model/orbital_volume.h"
 
@@ -25,24 +26,32 @@ inline constexpr int CHUNK_PLANES = 2;
 // The chunk holding the middle plane, which the calling thread sweeps first.
 inline constexpr int FIRST_CHUNK = POINTS_PER_AXIS / 2 / CHUNK_PLANES;
 
-// Every value of the volume (a cube file shows them all), or those that can
-// show in the volume file: there a value scales to |v| * 256 / peak, cut to a
-// whole number, and the rows where every |v| is certain to lie below 1/256
-// of the peak are left at 0 instead of summed.
-enum class ValuesNeeded { Every, Visible };
+// The atoms laid out for the sweep, and one more for the calling thread to
+// lay an atom out into while the helper has that one in hand.
+struct AtomLayouts {
+    std::array<KernelAtom, MAX_ATOMS> atoms;
+    KernelAtom own;
+};
 
-// Fills psi and returns the range of the whole volume, taken chunk by chunk
-// as each is finished, while its values are in the cache of the thread that
-// swept them (a scan of the whole volume afterwards was 2% of a run). The
-// chunks go from the middle of the box outwards, the calling thread starting
-// with FIRST_CHUNK; with threadCount >= 2 one helper thread takes every
-// other, and the two share laying the atoms out. The helper holds the run's
-// signals and is joined before this returns. With ValuesNeeded::Every no bit
-// of psi depends on the thread count or on who swept what; with Visible the
-// rows left out may differ, and every value that scales to anything but 0
-// in the volume file, and the range, are those of Every.
+// Fills psi and returns its range, taken chunk by chunk as each is finished,
+// while its values are in the cache of the thread that swept them (a scan
+// of the whole volume afterwards was 2% of a run). The chunks go from the
+// middle of the box outwards, the calling thread starting with FIRST_CHUNK;
+// with threadCount >= 2 one helper thread takes every other, and the two
+// share laying the atoms out. The helper holds the run's signals and is
+// joined before this returns. No bit of psi depends on the thread count or
+// on who swept what.
 ValueRange evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
-                          OrbitalVolume& psi, int threadCount = defaultThreadCount(), const AtomStarted& atomStarted = {},
-                          ValuesNeeded needed = ValuesNeeded::Every);
+                          OrbitalVolume& psi, int threadCount = defaultThreadCount(), const AtomStarted& atomStarted = {});
+
+// The same for the volume file, which shows |v| * 256 / peak cut to a whole
+// number: each row is bounded against the largest value found so far, and
+// only the rows that can show something other than 0 are summed, packed
+// into `volume`. Their values, and the range returned (that of every value
+// of the grid), are those of evaluateVolume; which rows are left out may
+// depend on the threads' timing. `layouts` is the evaluation's working memory.
+ValueRange evaluateVisible(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
+                           AtomLayouts& layouts, PackedVolume& volume, int threadCount = defaultThreadCount(),
+                           const AtomStarted& atomStarted = {});
 
 }  // namespace gridorb::evaluator

@@ -167,24 +167,28 @@ namespace {
 
 void writeTextRecord(std::string_view text) { records::FormattedWrite(VOLUME_UNIT, "(A)").text(text).end(); }
 
-void writeScalarBlock(const char* name, const OrbitalVolume& scaledVolume, const ZeroRuns& zeroRuns, Lobe lobe) {
-    static_assert(BLOCK_CHUNK % ZERO_RUN == 0);
+void writeScalarBlock(const char* name, const PackedVolume& scaled, const ZeroRuns& zeroRuns, Lobe lobe) {
     writeTextRecord(std::string("SCALARS ") + name + " float");
     writeTextRecord("LOOKUP_TABLE default");
     records::FormattedWrite block(VOLUME_UNIT, "(4I5)");
     std::array<std::int32_t, BLOCK_CHUNK> values;
-    for (std::size_t start = 0; start < scaledVolume.values.size(); start += BLOCK_CHUNK) {
-        const std::size_t count = std::min(BLOCK_CHUNK, scaledVolume.values.size() - start);
-        // Runs known to be zeros are not read.
-        for (std::size_t at = 0; at < count; at += ZERO_RUN) {
-            const std::size_t length = std::min(ZERO_RUN, count - at);
-            if (zeroRuns.has((start + at) / ZERO_RUN)) {
-                std::fill(values.data() + at, values.data() + at + length, 0);
+    for (std::size_t start = 0; start < GRID_POINTS; start += BLOCK_CHUNK) {
+        const std::size_t end = std::min<std::size_t>(start + BLOCK_CHUNK, GRID_POINTS);
+        // Row by row; rows not packed, and runs known to be zeros, are not read.
+        for (std::size_t point = start; point < end;) {
+            const std::size_t row = point / POINTS_PER_AXIS, x = point % POINTS_PER_AXIS;
+            const std::size_t length = std::min(POINTS_PER_AXIS - x, end - point);
+            std::int32_t* out = values.data() + (point - start);
+            const std::uint32_t offset = scaled.offset[row];
+            const std::size_t at = offset + x;
+            if (offset == PackedVolume::NO_ROW || (zeroRuns.has(at / ZERO_RUN) && zeroRuns.has((at + length - 1) / ZERO_RUN))) {
+                std::fill(out, out + length, 0);
             } else {
-                lobeBlockValues(&scaledVolume.values[start + at], values.data() + at, length, lobe);
+                lobeBlockValues(&scaled.values[at], out, length, lobe);
             }
+            point += length;
         }
-        block.integers(std::span<const std::int32_t>(values.data(), count));
+        block.integers(std::span<const std::int32_t>(values.data(), end - start));
     }
     block.end();
 }
@@ -203,7 +207,7 @@ float chooseNormaliser(float minimum, float maximum) {
     return a > b ? a : b;
 }
 
-void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, OrbitalVolume& signedVolume,
+void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, PackedVolume& volume,
                        const ValueRange& values) {
     units::endRunOn(units::openOutputFile(VOLUME_UNIT, VOLUME_FILE_NAME));
 
@@ -249,10 +253,10 @@ void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, O
     records::ListWrite(VOLUME_UNIT).text("POINT_DATA ").integer(GRID_POINTS).end();
 
     ZeroRuns zeroRuns;
-    scaleVolume(signedVolume.values.data(), signedVolume.values.size(), normaliser, &zeroRuns);
-    writeScalarBlock("POS", signedVolume, zeroRuns, Lobe::Positive);
-    writeScalarBlock("NEG", signedVolume, zeroRuns, Lobe::Negative);
-    writeScalarBlock("TOT", signedVolume, zeroRuns, Lobe::Whole);
+    scaleVolume(volume.values.data(), volume.count, normaliser, &zeroRuns);
+    writeScalarBlock("POS", volume, zeroRuns, Lobe::Positive);
+    writeScalarBlock("NEG", volume, zeroRuns, Lobe::Negative);
+    writeScalarBlock("TOT", volume, zeroRuns, Lobe::Whole);
     // VELD.VTK stays connected: STOP flushes, cuts and closes it.
 }
 

@@ -53,10 +53,10 @@ void lobeBlockValues(const float* scaled, std::int32_t* block, std::size_t count
 // The whole step: opens VELD.VTK on unit 24, splits (`values`: the range of
 // the signed volume), writes the two console summary lines and the file:
 // POS, NEG and TOT, the scaled values of the positive lobe, the negative lobe
-// and the whole orbital. The volume is
-// scaled in place on the way (the run needs it no more). The unit is closed
-// by STOP.
-void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, OrbitalVolume& signedVolume,
+// and the whole orbital, 0 in the rows the volume does not hold. The volume
+// is scaled in place on the way (the run needs it no more). The unit is
+// closed by STOP.
+void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, PackedVolume& volume,
                        const ValueRange& values);
 
 }  // namespace gridorb::output

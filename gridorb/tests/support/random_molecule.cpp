@@ -152,11 +152,14 @@ long firstDifference(const float* a, const float* b, long count) {
     return -1;
 }
 
-long firstVisibleDifference(const float* visible, const float* every, long count, float peak) {
-    for (long i = 0; i < count; ++i) {
-        if (canonicalBits(visible[i]) == canonicalBits(every[i])) continue;
-        if (visible[i] == 0.0f && std::fabs(every[i]) * 256.0f < peak) continue;
-        return i;
+long firstVisibleDifference(const PackedVolume& visible, const float* every, float peak) {
+    for (long i = 0; i < GRID_POINTS; ++i) {
+        const std::uint32_t offset = visible.offset[i / POINTS_PER_AXIS];
+        const bool same = offset == PackedVolume::NO_ROW
+                              ? std::fabs(every[i]) * 256.0f < peak
+                              : offset + POINTS_PER_AXIS <= visible.count &&
+                                    canonicalBits(visible.values[offset + i % POINTS_PER_AXIS]) == canonicalBits(every[i]);
+        if (!same) return i;
     }
     return -1;
 }

@@ -6,6 +6,7 @@
 
 #include "model/capacities.h"
 #include "model/molecule_record.h"
+#include "model/orbital_volume.h"
 
 // Random molecules for the bit-identity tests. The generator is our own
 // (not <random>'s distributions), so a seed gives the same molecule with
@@ -45,9 +46,11 @@ RandomCase randomCase(std::uint64_t seed, int maxAtoms);
 // that differs, or -1.
 long firstDifference(const float* a, const float* b, long count);
 
-// As firstDifference, but a value of `visible` may also be 0 where the
-// other's |v| * 256 lies below `peak`: a value the volume file shows as 0.
-long firstVisibleDifference(const float* visible, const float* every, long count, float peak);
+// The first point (index into the whole grid) where a packed volume differs
+// from the whole one as firstDifference tells, or holds no row where the
+// whole one's |v| * 256 reaches `peak` (a value the volume file does not
+// show as 0); -1 if none.
+long firstVisibleDifference(const PackedVolume& visible, const float* every, float peak);
 
 // FNV-1a over the values after the same two identifications.
 std::uint64_t volumeHash(const float* values, long count, std::uint64_t hash = 1469598103934665603ull);

@@ -1,13 +1,15 @@
-// Computes the orbital volume in-process, the way a run does, and writes the
-// frame and the signed values as raw little-endian float32 for the check of
-// VELD.VTK through an independent reader:
+// Computes the orbital volume in-process, on the frame of a run, every value
+// of it, and writes the frame and the signed values as raw little-endian
+// float32 for the check of VELD.VTK through an independent reader:
 //   lowCorner[3], highCorner[3], signedVolume[132651] (x fastest)
 // Usage: volume_probe ORBITAL OUTPUT   (in a folder holding FOR013)
 #include <cstdio>
 #include <cstdlib>
 
 #include "coefficients/coefficient_product.h"
-#include "evaluator/orbital_evaluator.h"
+#include "basis/minimal_basis.h"
+#include "evaluator/atom_factors.h"
+#include "evaluator/volume_evaluation.h"
 #include "grid/grid_frame_layout.h"
 #include "units/unit_table.h"
 #include "wavefunction/orbital_number.h"
@@ -32,8 +34,9 @@ int main(int argc, char** argv) {
     const std::int32_t orbital = wavefunction::readOrbitalNumber(argv[1], g_molecule.orbitalCount);
     coefficients::buildCoefficientColumn(g_raw, g_molecule.orbitalCount, orbital, g_coefficients);
     GridFrame frame = grid::layOutGridFrame(g_molecule);
-    evaluator::evaluateOrbital(g_molecule, g_coefficients, orbital, frame, g_volume);
-    units::flushStandardStreams();
+    grid::layOutPlanes(frame);
+    evaluator::evaluateVolume(evaluator::gatherAtomInputs(g_molecule, g_coefficients, orbital), frame,
+                              basis::prepareBasisWeights(), g_volume);
 
     std::FILE* out = std::fopen(argv[2], "wb");
     if (out == nullptr) {
