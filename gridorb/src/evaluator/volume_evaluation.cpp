@@ -26,7 +26,6 @@
 namespace gridorb::evaluator {
 namespace {
 
-constexpr int PLANE_POINTS = POINTS_PER_AXIS * POINTS_PER_AXIS;
 constexpr int CHUNKS = (POINTS_PER_AXIS + CHUNK_PLANES - 1) / CHUNK_PLANES;
 
 // The chunks of z-planes from the middle of the box outwards: the box is
