@@ -169,6 +169,9 @@ struct SweptPart {
 };
 
 void raisePeakFloor(std::atomic<std::uint32_t>& floor, const ValueRange& range) {
+    // No value taken yet (every row so far left out, or all NaN): the range's
+    // infinite seeds are no values of the grid.
+    if (!(range.minimum <= range.maximum)) return;
     const float peak = std::max(std::fabs(range.minimum), std::fabs(range.maximum));
     if (!(peak > 0.0f)) return;
     const std::uint32_t bits = std::bit_cast<std::uint32_t>(peak);  // ordered as the values are, for peak >= 0
