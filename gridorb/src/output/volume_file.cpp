@@ -167,26 +167,39 @@ namespace {
 
 void writeTextRecord(std::string_view text) { records::FormattedWrite(VOLUME_UNIT, "(A)").text(text).end(); }
 
-void writeScalarBlock(const char* name, const PackedVolume& scaled, const ZeroRuns& zeroRuns, Lobe lobe) {
+// The rows that hold a value other than 0 once scaled, in grid order: the
+// rows packed, less those whose values lie in runs scaleVolume found zeros.
+struct ShownRows {
+    std::array<std::uint16_t, GRID_ROWS> row;
+    int count = 0;
+};
+
+void findShownRows(const PackedVolume& scaled, const ZeroRuns& zeroRuns, ShownRows& shown) {
+    for (int r = 0; r < GRID_ROWS; ++r) {
+        const std::uint32_t first = scaled.offset[r];
+        if (first == PackedVolume::NO_ROW) continue;
+        const std::uint32_t last = first + POINTS_PER_AXIS - 1;
+        if (zeroRuns.has(first / ZERO_RUN) && zeroRuns.has(last / ZERO_RUN)) continue;
+        shown.row[shown.count++] = static_cast<std::uint16_t>(r);
+    }
+}
+
+void writeScalarBlock(const char* name, const PackedVolume& scaled, const ShownRows& shown, Lobe lobe) {
     writeTextRecord(std::string("SCALARS ") + name + " float");
     writeTextRecord("LOOKUP_TABLE default");
     records::FormattedWrite block(VOLUME_UNIT, "(4I5)");
     std::array<std::int32_t, BLOCK_CHUNK> values;
+    int next = 0;  // the first shown row not yet finished
     for (std::size_t start = 0; start < GRID_POINTS; start += BLOCK_CHUNK) {
         const std::size_t end = std::min<std::size_t>(start + BLOCK_CHUNK, GRID_POINTS);
-        // Row by row; rows not packed, and runs known to be zeros, are not read.
-        for (std::size_t point = start; point < end;) {
-            const std::size_t row = point / POINTS_PER_AXIS, x = point % POINTS_PER_AXIS;
-            const std::size_t length = std::min(POINTS_PER_AXIS - x, end - point);
-            std::int32_t* out = values.data() + (point - start);
-            const std::uint32_t offset = scaled.offset[row];
-            const std::size_t at = offset + x;
-            if (offset == PackedVolume::NO_ROW || (zeroRuns.has(at / ZERO_RUN) && zeroRuns.has((at + length - 1) / ZERO_RUN))) {
-                std::fill(out, out + length, 0);
-            } else {
-                lobeBlockValues(&scaled.values[at], out, length, lobe);
-            }
-            point += length;
+        std::fill(values.data(), values.data() + (end - start), 0);
+        for (; next < shown.count; ++next) {
+            const std::size_t row = shown.row[next], rowStart = row * POINTS_PER_AXIS;
+            if (rowStart >= end) break;
+            const std::size_t from = std::max(rowStart, start), to = std::min(rowStart + POINTS_PER_AXIS, end);
+            lobeBlockValues(&scaled.values[scaled.offset[row] + (from - rowStart)], values.data() + (from - start),
+                            to - from, lobe);
+            if (rowStart + POINTS_PER_AXIS > end) break;  // the rest of the row in the next slice
         }
         block.integers(std::span<const std::int32_t>(values.data(), end - start));
     }
@@ -254,9 +267,11 @@ void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, P
 
     ZeroRuns zeroRuns;
     scaleVolume(volume.values.data(), volume.count, normaliser, &zeroRuns);
-    writeScalarBlock("POS", volume, zeroRuns, Lobe::Positive);
-    writeScalarBlock("NEG", volume, zeroRuns, Lobe::Negative);
-    writeScalarBlock("TOT", volume, zeroRuns, Lobe::Whole);
+    ShownRows shown;
+    findShownRows(volume, zeroRuns, shown);
+    writeScalarBlock("POS", volume, shown, Lobe::Positive);
+    writeScalarBlock("NEG", volume, shown, Lobe::Negative);
+    writeScalarBlock("TOT", volume, shown, Lobe::Whole);
     // VELD.VTK stays connected: STOP flushes, cuts and closes it.
 }
 
