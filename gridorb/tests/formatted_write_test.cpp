@@ -13,6 +13,7 @@
 #include <ostream>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/process_runner.h"
@@ -187,6 +188,45 @@ TEST(FormattedWriteTest, IntegerBlocksAgreeWithItemByItemEditing) {
                                    w.integers(all.subspan(23));
                                }),
               oneByOne);
+}
+
+// zeros() sends whole records of zeros out unformatted; in any mix with
+// other values, from any place in a record, it must agree with integer(0)
+// one by one: many stretches (more than the unit holds pending at once), one
+// longer than the copies it writes from, and one at the very end.
+TEST(FormattedWriteTest, ZerosAgreeWithItemByItemEditing) {
+    std::mt19937 random(20261209);
+    std::uniform_int_distribution<int> run(0, 7), stretch(0, 70);
+    std::vector<std::int32_t> values;
+    std::vector<std::pair<std::size_t, std::size_t>> zeroStretches;  // start, count
+    for (int piece = 0; piece < 400; ++piece) {
+        for (int n = run(random); n > 0; --n) values.push_back(1 + static_cast<std::int32_t>(values.size() % 999));
+        const std::size_t zeros = piece == 200 ? 5003 : static_cast<std::size_t>(stretch(random));
+        zeroStretches.emplace_back(values.size(), zeros);
+        values.insert(values.end(), zeros, 0);
+    }
+    const std::string oneByOne = formattedRecords("(4I5)", [&](FormattedWrite& w) {
+        for (std::int32_t v : values) w.integer(v);
+    });
+    EXPECT_EQ(formattedRecords("(4I5)",
+                               [&](FormattedWrite& w) {
+                                   std::size_t at = 0;
+                                   for (const auto& [start, count] : zeroStretches) {
+                                       w.integers(std::span<const std::int32_t>(values).subspan(at, start - at));
+                                       w.zeros(count);
+                                       at = start + count;
+                                   }
+                               }),
+              oneByOne);
+    for (std::size_t count : {4, 8, 4100}) {  // whole records, the statement ending right after them
+        EXPECT_EQ(formattedRecords("(4I5)", [&](FormattedWrite& w) { w.integer(7).integer(7).integer(7).integer(7).zeros(count); }),
+                  formattedRecords("(4I5)", [&](FormattedWrite& w) {
+                      w.integer(7).integer(7).integer(7).integer(7);
+                      for (std::size_t i = 0; i < count; ++i) w.integer(0);
+                  }));
+    }
+    EXPECT_EQ(formattedRecords("(2(A,I5))", [](FormattedWrite& w) { w.text("A").zeros(3); }),
+              formattedRecords("(2(A,I5))", [](FormattedWrite& w) { w.text("A").integer(0).integer(0).integer(0); }));
 }
 
 TEST(FormattedWriteState, SetsTheFormatForTheStatementOnly) {

@@ -23,9 +23,6 @@ namespace {
 
 constexpr double FULL_SCALE = 256.0;
 
-// Block values are handed to the block's statement a slice at a time.
-constexpr std::size_t BLOCK_CHUNK = 4096;
-
 // The magnitudes are formed once for the three blocks, and the blocks then
 // only pick their side. A division in double per value was still the
 // slowest step of the file (two processor cycles a value), so the quotient
@@ -188,21 +185,16 @@ void writeScalarBlock(const char* name, const PackedVolume& scaled, const ShownR
     writeTextRecord(std::string("SCALARS ") + name + " float");
     writeTextRecord("LOOKUP_TABLE default");
     records::FormattedWrite block(VOLUME_UNIT, "(4I5)");
-    std::array<std::int32_t, BLOCK_CHUNK> values;
-    int next = 0;  // the first shown row not yet finished
-    for (std::size_t start = 0; start < GRID_POINTS; start += BLOCK_CHUNK) {
-        const std::size_t end = std::min<std::size_t>(start + BLOCK_CHUNK, GRID_POINTS);
-        std::fill(values.data(), values.data() + (end - start), 0);
-        for (; next < shown.count; ++next) {
-            const std::size_t row = shown.row[next], rowStart = row * POINTS_PER_AXIS;
-            if (rowStart >= end) break;
-            const std::size_t from = std::max(rowStart, start), to = std::min(rowStart + POINTS_PER_AXIS, end);
-            lobeBlockValues(&scaled.values[scaled.offset[row] + (from - rowStart)], values.data() + (from - start),
-                            to - from, lobe);
-            if (rowStart + POINTS_PER_AXIS > end) break;  // the rest of the row in the next slice
-        }
-        block.integers(std::span<const std::int32_t>(values.data(), end - start));
+    std::array<std::int32_t, POINTS_PER_AXIS> values;
+    std::size_t written = 0;  // points of the grid
+    for (int k = 0; k < shown.count; ++k) {
+        const std::size_t row = shown.row[k], rowStart = row * POINTS_PER_AXIS;
+        block.zeros(rowStart - written);
+        lobeBlockValues(&scaled.values[scaled.offset[row]], values.data(), POINTS_PER_AXIS, lobe);
+        block.integers(values);
+        written = rowStart + POINTS_PER_AXIS;
     }
+    block.zeros(GRID_POINTS - written);
     block.end();
 }
 

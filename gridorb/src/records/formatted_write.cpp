@@ -80,6 +80,15 @@ constexpr std::array<char, BLOCK_STRIDE> ZERO_RECORD = [] {
     return record;
 }();
 
+// Whole records of zeros are not laid out: they go out straight from
+// ZERO_RECORDS, ZERO_COPIES at a time at most.
+constexpr std::size_t ZERO_COPIES = 1024;
+constexpr std::array<char, BLOCK_STRIDE * ZERO_COPIES> ZERO_RECORDS = [] {
+    std::array<char, BLOCK_STRIDE * ZERO_COPIES> records{};
+    for (std::size_t i = 0; i < records.size(); ++i) records[i] = ZERO_RECORD[i % BLOCK_STRIDE];
+    return records;
+}();
+
 // `records` whole (4I5) records of `values`, BLOCK_STRIDE bytes each, at
 // `out`, which has FIELD_SLACK bytes of room after them.
 void blockRecords(const std::int32_t* values, std::size_t records, char* out) {
@@ -294,6 +303,37 @@ FormattedWrite& FormattedWrite::integers(std::span<const std::int32_t> values) {
         buffer.commit(take * 5);
         used_ += take;
         values = values.subspan(take);
+    }
+    return *this;
+}
+
+FormattedWrite& FormattedWrite::zeros(std::size_t count) {
+    static constexpr std::int32_t ZERO_VALUES[BLOCK_PER_RECORD] = {};
+    if (fields_.data() != BLOCK_FIELDS) {
+        for (; count > 0; --count) integer(0);
+        return *this;
+    }
+    // The current record first, then whole records straight from
+    // ZERO_RECORDS; as in integers(), the last record stays in the record
+    // buffer for whatever comes next to end.
+    const std::size_t head = (BLOCK_PER_RECORD - used_ % BLOCK_PER_RECORD) % BLOCK_PER_RECORD;
+    const std::size_t first = head < count ? head : count;
+    integers({ZERO_VALUES, first});
+    count -= first;
+    if (count > BLOCK_PER_RECORD) {
+        if (used_ == BLOCK_PER_RECORD) {
+            recordBuffer().endRecord(unit_);
+            used_ = 0;
+        }
+        for (std::size_t records = (count - 1) / BLOCK_PER_RECORD; records > 0;) {
+            const std::size_t take = records < ZERO_COPIES ? records : ZERO_COPIES;
+            units::endRunOn(units::repeatRecord(unit_, ZERO_RECORDS.data(), BLOCK_STRIDE, take));
+            records -= take;
+            count -= take * BLOCK_PER_RECORD;
+        }
+    }
+    for (; count > 0; count -= count < BLOCK_PER_RECORD ? count : BLOCK_PER_RECORD) {
+        integers({ZERO_VALUES, count < BLOCK_PER_RECORD ? count : BLOCK_PER_RECORD});
     }
     return *this;
 }

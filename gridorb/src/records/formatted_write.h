@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -33,6 +34,9 @@ public:
     // The same as integer() for each value in turn; "(4I5)", the volume
     // file's blocks, goes by whole records.
     FormattedWrite& integers(std::span<const std::int32_t> values);
+    // The same as integer(0) `count` times; under "(4I5)" the whole records
+    // of zeros go out without being laid out.
+    FormattedWrite& zeros(std::size_t count);
     void end();
 
     struct Field {

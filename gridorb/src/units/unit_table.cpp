@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -51,6 +52,24 @@ struct Unit {
 Unit g_units[UNIT_COUNT];
 char g_buffers[UNIT_COUNT][BUFFER_SIZE];
 
+// Copies of a record that go out after the first `at` pending bytes of the
+// unit's buffer, written straight from `copies`, which holds at least
+// `count` of them, each `length` bytes. Entries [0, count) are pending, in
+// order; an entry is complete before the count takes it in. Apart from the
+// units, so that the unit table's start-up does not touch them.
+struct Repeat {
+    std::size_t at;
+    const char* copies;
+    std::size_t length;
+    std::size_t count;
+};
+constexpr std::size_t MAX_REPEATS = 128;
+struct Repeats {
+    Repeat list[MAX_REPEATS];
+    volatile std::size_t count;
+};
+Repeats g_repeats[UNIT_COUNT];
+
 bool validUnit(int unit) { return unit >= 0 && unit < UNIT_COUNT; }
 
 constexpr Failure NO_SUCH_UNIT{ILLEGAL_UNIT_NUMBER, "unit number"};  // no statement of the run names another unit
@@ -73,15 +92,62 @@ bool writeAll(int fd, const char* bytes, std::size_t length) {
     return true;
 }
 
-// Hands the buffered bytes to the system. Async-signal-safe.
+// writev() until every piece is out; returns false with errno set on failure.
+bool writeAllPieces(int fd, iovec* pieces, int count) {
+    while (count > 0) {
+        ssize_t n = ::writev(fd, pieces, count);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
+        for (auto done = static_cast<std::size_t>(n); done > 0;) {
+            if (done >= pieces->iov_len) {
+                done -= pieces->iov_len;
+                ++pieces;
+                --count;
+            } else {
+                pieces->iov_base = static_cast<char*>(pieces->iov_base) + done;
+                pieces->iov_len -= done;
+                done = 0;
+            }
+        }
+    }
+    return true;
+}
+
+// Hands the buffered bytes, and the repeated records between them, to the
+// system. Async-signal-safe.
 bool flushPending(int index) {
     Unit& u = g_units[index];
-    std::size_t n = u.pending;
-    if (n == 0 || u.fd < 0) return true;
-    bool ok = writeAll(u.fd, g_buffers[index], n);
-    u.outputOffset += static_cast<std::int64_t>(n);
+    Repeats& repeats = g_repeats[index];
+    const std::size_t n = u.pending, r = repeats.count;
+    if ((n == 0 && r == 0) || u.fd < 0) return true;
+    bool ok;
+    std::size_t total = n;
+    if (r == 0) {
+        ok = writeAll(u.fd, g_buffers[index], n);
+    } else {
+        iovec pieces[2 * MAX_REPEATS + 1];
+        int count = 0;
+        std::size_t from = 0;
+        for (std::size_t i = 0; i < r; ++i) {
+            const Repeat& repeat = repeats.list[i];
+            if (repeat.at > from) pieces[count++] = {g_buffers[index] + from, repeat.at - from};
+            pieces[count++] = {const_cast<char*>(repeat.copies), repeat.length * repeat.count};
+            total += repeat.length * repeat.count;
+            from = repeat.at;
+        }
+        if (n > from) pieces[count++] = {g_buffers[index] + from, n - from};
+        ok = writeAllPieces(u.fd, pieces, count);
+    }
+    u.outputOffset += static_cast<std::int64_t>(total);
     std::atomic_signal_fence(std::memory_order_seq_cst);
     u.pending = 0;
+    repeats.count = 0;
     return ok;
 }
 
@@ -97,6 +163,7 @@ Failure failed(int index, bool ok, const char* context, int number = 0) {
     u.fd = -1;
     u.connected = false;
     u.pending = 0;
+    g_repeats[index].count = 0;
     return {error, context};
 }
 
@@ -124,6 +191,7 @@ Failure closeIndex(int index, bool report) {
     }
     u.connected = false;
     u.pending = 0;
+    g_repeats[index].count = 0;
     return {};
 }
 
@@ -367,6 +435,22 @@ char* recordRoom(int unit, std::size_t capacity, Failure& failure) {
         if (failure) return g_discarded;
     }
     return g_buffers[unit] + u.pending;
+}
+
+Failure repeatRecord(int unit, const char* copies, std::size_t length, std::size_t count) {
+    if (!validUnit(unit) || !g_units[unit].connected || g_units[unit].fd < 0) [[unlikely]] return {};
+    Unit& u = g_units[unit];
+    Repeats& repeats = g_repeats[unit];
+    if (count == 0) return {};
+    if (repeats.count == MAX_REPEATS) {
+        if (Failure f = flushForRoom(unit)) return f;
+    }
+    repeats.list[repeats.count] = {u.pending, copies, length, count};
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    repeats.count = repeats.count + 1;
+    u.written = true;
+    if (u.flushEachRecord) [[unlikely]] return flushForRoom(unit);
+    return {};
 }
 
 Failure endRecordsInRoom(int unit, std::size_t bytes) {

@@ -79,6 +79,12 @@ inline constexpr std::size_t RECORD_ROOM_LIMIT = 16384;
 char* recordRoom(int unit, std::size_t capacity, Failure& failure);
 Failure endRecordsInRoom(int unit, std::size_t bytes);
 
+// `count` copies of one whole record (its bytes and LINE_END, `length` in
+// all) after the records so far, written straight from `copies`, which
+// holds them one after another and outlives the run: nothing is laid out.
+// Like records in room, nothing else may be mid-record on the unit.
+Failure repeatRecord(int unit, const char* copies, std::size_t length, std::size_t count);
+
 // --- Unformatted input ---------------------------------------------------
 
 // Reads up to `length` bytes at the unit's current position into

@@ -27,7 +27,9 @@
 
 namespace gridorb::testsupport {
 
-bool SystemCall::isWriteTo(const std::string& name) const { return number == SYS_write && fileName == name; }
+bool SystemCall::isWriteTo(const std::string& name) const {
+    return (number == SYS_write || number == SYS_writev) && fileName == name;
+}
 
 bool SystemCall::isConsoleWrite() const { return number == SYS_write && fd == STDOUT_FILENO; }
 
@@ -217,13 +219,13 @@ TracedRun runAndSignalAt(const ScratchDirectory& directory, const std::vector<st
                     opening = peek(tid, regs.rsi, 4096, true);
                     openingName = number;
                     call.fileName = opening;
-                } else if (number == SYS_write || number == SYS_close) {
+                } else if (number == SYS_write || number == SYS_writev || number == SYS_close) {
                     call.fd = static_cast<int>(regs.rdi);
                     auto named = names.find(call.fd);
                     if (named != names.end()) call.fileName = named->second;
                     if (number == SYS_write) {
                         call.bytes = peek(tid, regs.rsi, std::min<std::size_t>(regs.rdx, BYTES_SHOWN), false);
-                    } else if (named != names.end()) {
+                    } else if (number == SYS_close && named != names.end()) {
                         names.erase(named);
                     }
                 }
