@@ -48,7 +48,8 @@ TEST(EvaluatorConsole, RecordsInTheirOrderAndLayout) {
 
     units::connectStandardUnits();
     ::testing::internal::CaptureStdout();
-    evaluator::evaluateOrbital(m->molecule, m->coefficients, 2, m->frame, *layouts, *visible);
+    evaluator::HelperThread helper;
+    evaluator::evaluateOrbital(m->molecule, m->coefficients, 2, m->frame, *layouts, *visible, &helper);
     units::flushStandardStreams();
     const std::string console = ::testing::internal::GetCapturedStdout();
 

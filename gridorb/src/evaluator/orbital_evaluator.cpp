@@ -12,14 +12,7 @@ namespace {
 
 constexpr int CONSOLE = 6;
 
-// Up to this many basis functions the volume file's rows are summed on the
-// calling thread alone: starting a helper and ending it cost more than it
-// saves there (water, 6 functions: one thread 8% faster a whole run;
-// formaldehyde, 10: two threads 2% faster, benzene 9%).
-constexpr std::int32_t ONE_THREAD_FUNCTIONS = 8;
-
-// Returns the count of basis functions.
-std::int32_t writeCountingPass(const MoleculeRecord& molecule, int atomCount) {
+void writeCountingPass(const MoleculeRecord& molecule, int atomCount) {
     std::int32_t count = 0;
     for (int i = 0; i < atomCount; ++i) {
         const std::int32_t z = molecule.atomicNumbers[i];
@@ -27,7 +20,6 @@ std::int32_t writeCountingPass(const MoleculeRecord& molecule, int atomCount) {
         if (z > 18) records::ListWrite(CONSOLE).text(" ATOMIC NUMBERS > 18 NOT YET IMPLEMENTED").end();
     }
     records::ListWrite(CONSOLE).integer(count).text(" WAVEFUNCTIONS TO BE PROCESSED ").end();
-    return count;
 }
 
 void writeCoordinateListing(const MoleculeRecord& molecule, int atomCount) {
@@ -42,11 +34,12 @@ void writeCoordinateListing(const MoleculeRecord& molecule, int atomCount) {
 }  // namespace
 
 ValueRange evaluateOrbital(const MoleculeRecord& molecule, const CoefficientMatrix& coefficients,
-                           std::int32_t orbitalNumber, GridFrame& frame, AtomLayouts& layouts, PackedVolume& volume) {
+                           std::int32_t orbitalNumber, GridFrame& frame, AtomLayouts& layouts, PackedVolume& volume,
+                           HelperThread* helper) {
     const MoleculeAtoms atoms = gatherAtomInputs(molecule, coefficients, orbitalNumber);
 
     records::ListWrite(CONSOLE).text(" EVALUATING THE SEMIEMPIRICAL WAVEFUNCTION").end();
-    const std::int32_t functions = writeCountingPass(molecule, atoms.count);
+    writeCountingPass(molecule, atoms.count);
     writeCoordinateListing(molecule, atoms.count);
 
     grid::layOutPlanes(frame);
@@ -54,8 +47,7 @@ ValueRange evaluateOrbital(const MoleculeRecord& molecule, const CoefficientMatr
 
     // Each atom's progress record goes out as this thread starts that atom:
     // an interrupted run shows the atoms it reached.
-    const int threads = functions > ONE_THREAD_FUNCTIONS ? defaultThreadCount() : 1;
-    return evaluateVisible(atoms, frame, weights, layouts, volume, threads, [&](int i) {
+    return evaluateVisible(atoms, frame, weights, layouts, volume, helper, [&](int i) {
         records::FormattedWrite(CONSOLE, "(2(A,I5))")
             .text("PROCESSING ATOM NUMBER ")
             .integer(i + 1)

@@ -6,22 +6,20 @@
 #include <cstdint>
 #include <array>
 #include <atomic>
-#include <cerrno>
 #include <cstring>
 #include <mutex>
 #include <optional>
 #include <thread>
 #include <utility>
 
-#include <pthread.h>
-#include <time.h>
 #include <sched.h>
+
+#include "evaluator/helper_thread.h"
 
 #include "evaluator/atom_sweep.h"
 #include "evaluator/kernel_layout.h"
 #include "evaluator/row_bounds.h"
 #include "platform/processor.h"
-#include "units/signal_mask.h"
 
 namespace gridorb::evaluator {
 namespace {
@@ -256,60 +254,11 @@ struct HelperWork {
     SweptPart part;
 };
 
-void* helperMain(void* context) {
+void helperMain(void* context) {
     auto& work = *static_cast<HelperWork*>(context);
     int announced = 0;
     for (int c; (c = work.shared.chunks.claim()) >= 0;) sweepChunk(work.shared, c, nullptr, work.part, nullptr, announced);
-    return nullptr;
 }
-
-// The processors this process may use, less the one the caller runs on now.
-bool otherProcessors(cpu_set_t& set) {
-    if (sched_getaffinity(0, sizeof set, &set) != 0) return false;
-    const int current = sched_getcpu();
-    if (current >= 0 && current < CPU_SETSIZE) CPU_CLR(current, &set);
-    return CPU_COUNT(&set) > 0;
-}
-
-// The helper, joined when the object goes. It is started on a processor
-// other than the caller's: on the virtual machines measured, a new thread
-// was put on its creator's processor and ran there first, so the two took
-// turns on one core (the helper swept 25 of the 26 chunks while the caller
-// waited to run) and two threads were slower than one. Placed apart, the
-// evaluation of C16F34 in a whole run went from about 880 to 600 µs.
-class HelperThread {
-public:
-    explicit HelperThread(HelperWork& work) {
-        pthread_attr_t attributes;
-        if (pthread_attr_init(&attributes) != 0) return;
-        cpu_set_t others;
-        if (otherProcessors(others)) pthread_attr_setaffinity_np(&attributes, sizeof others, &others);
-        started_ = pthread_create(&thread_, &attributes, helperMain, &work) == 0 ||
-                   pthread_create(&thread_, nullptr, helperMain, &work) == 0;
-        pthread_attr_destroy(&attributes);
-    }
-    ~HelperThread() {
-        if (!started_) return;
-        // The helper is about to end: waiting for it without sleeping saves
-        // waking this processor again (about 15 µs on these machines). A
-        // helper still at work after 100 µs is waited for asleep.
-        timespec start;
-        clock_gettime(CLOCK_MONOTONIC, &start);
-        for (;;) {
-            if (pthread_tryjoin_np(thread_, nullptr) != EBUSY) return;
-            timespec now;
-            clock_gettime(CLOCK_MONOTONIC, &now);
-            if ((now.tv_sec - start.tv_sec) * 1000000000L + (now.tv_nsec - start.tv_nsec) > 100000) break;
-        }
-        pthread_join(thread_, nullptr);
-    }
-    HelperThread(const HelperThread&) = delete;
-    HelperThread& operator=(const HelperThread&) = delete;
-
-private:
-    pthread_t thread_{};
-    bool started_ = false;  // false: no thread to be had, the caller sweeps every plane
-};
 
 }  // namespace
 
@@ -325,26 +274,20 @@ int defaultThreadCount() {
 namespace {
 
 ValueRange evaluate(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
-                    AtomLayouts& store, float* values, std::uint32_t* offset, bool packed, int threadCount,
+                    AtomLayouts& store, float* values, std::uint32_t* offset, bool packed, HelperThread* helper,
                     const AtomStarted& atomStarted, std::uint32_t& used) {
     SharedLayouts layouts(atoms, frame, weights, store.atoms);
     PlaneChunks chunks;
     SharedSweep shared{layouts, chunks, atoms.count, values, offset, packed};
 
     HelperWork work{shared, {}};
-    std::optional<HelperThread> helper;
-    if (threadCount >= 2) {
-        // The helper inherits the run's signals held, so a signal sent to the
-        // process is always taken by this thread, whose handler then closes
-        // the units. SIGFPE too: nothing the helper runs traps.
-        const units::RunSignalsHeld held;
-        helper.emplace(work);
-    }
+    const bool helped = helper != nullptr && helper->started();
+    if (helped) helper->run(helperMain, &work);
     // The first chunk announces each atom as this thread reaches it.
     SweptPart part;
     int announced = 0;
     for (int c = FIRST_CHUNK; c >= 0; c = chunks.claim()) sweepChunk(shared, c, &store.own, part, &atomStarted, announced);
-    helper.reset();  // joined: its part is complete
+    if (helped) helper->finish();  // its part is complete
     combine(part.range, work.part.range);
     const ValueRange range = completeRange(shared, part.range, std::max(part.deadPeak, work.part.deadPeak));
     used = shared.used.load(std::memory_order_relaxed);
@@ -363,12 +306,16 @@ ValueRange evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, co
     std::array<std::uint32_t, GRID_ROWS> inPlace;
     for (int r = 0; r < GRID_ROWS; ++r) inPlace[r] = static_cast<std::uint32_t>(r) * POINTS_PER_AXIS;
     std::uint32_t used = 0;
-    return evaluate(atoms, frame, weights, store, psi.values.data(), inPlace.data(), false, threadCount, atomStarted, used);
+    std::optional<HelperThread> helper;
+    if (threadCount >= 2) helper.emplace();
+    return evaluate(atoms, frame, weights, store, psi.values.data(), inPlace.data(), false, helper ? &*helper : nullptr,
+                    atomStarted, used);
 }
 
 ValueRange evaluateVisible(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
-                           AtomLayouts& layouts, PackedVolume& volume, int threadCount, const AtomStarted& atomStarted) {
-    return evaluate(atoms, frame, weights, layouts, volume.values.data(), volume.offset.data(), true, threadCount,
+                           AtomLayouts& layouts, PackedVolume& volume, HelperThread* helper,
+                           const AtomStarted& atomStarted) {
+    return evaluate(atoms, frame, weights, layouts, volume.values.data(), volume.offset.data(), true, helper,
                     atomStarted, volume.count);
 }
 

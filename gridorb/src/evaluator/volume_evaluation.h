@@ -4,6 +4,7 @@
 
 #include "basis/minimal_basis.h"
 #include "evaluator/atom_factors.h"
+#include "evaluator/helper_thread.h"
 #include "evaluator/kernel_layout.h"
 #include "model/grid_frame.h"
 #include "model/orbital_volume.h"
@@ -44,14 +45,15 @@ struct AtomLayouts {
 ValueRange evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
                           OrbitalVolume& psi, int threadCount = defaultThreadCount(), const AtomStarted& atomStarted = {});
 
-// The same for the volume file, which shows |v| * 256 / peak cut to a whole
+// The same for the volume file, with the run's helper thread if given (it
+// takes every other chunk), which shows |v| * 256 / peak cut to a whole
 // number: each row is bounded against the largest value found so far, and
 // only the rows that can show something other than 0 are summed, packed
 // into `volume`. Their values, and the range returned (that of every value
 // of the grid), are those of evaluateVolume; which rows are left out may
 // depend on the threads' timing. `layouts` is the evaluation's working memory.
 ValueRange evaluateVisible(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
-                           AtomLayouts& layouts, PackedVolume& volume, int threadCount = defaultThreadCount(),
+                           AtomLayouts& layouts, PackedVolume& volume, HelperThread* helper,
                            const AtomStarted& atomStarted = {});
 
 }  // namespace gridorb::evaluator

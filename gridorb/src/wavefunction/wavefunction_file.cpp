@@ -125,7 +125,8 @@ float narrow(double value) {
 
 }  // namespace
 
-void readWavefunctionFile(MoleculeRecord& molecule, RawWavefunction& raw) {
+void readWavefunctionFile(MoleculeRecord& molecule, RawWavefunction& raw,
+                          const std::function<void(std::int32_t orbitalCount)>& countsRead) {
     units::endRunOn(units::openInputFile(WAVEFUNCTION_UNIT, WAVEFUNCTION_FILE_NAME));
 
     std::int32_t atomCount;
@@ -148,6 +149,7 @@ void readWavefunctionFile(MoleculeRecord& molecule, RawWavefunction& raw) {
         }
         record.finish();
     }
+    if (countsRead) countsRead(orbitalCount);
     const auto n = static_cast<std::size_t>(atomCount);
     // Two words per atom: its last and first basis function, when a
     // calculation wrote them. Checked once the whole file has been read.

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
+
 #include "model/molecule_record.h"
 
 // FOR013: five unformatted sequential records, each framed by 4-byte
@@ -24,7 +27,10 @@ inline constexpr int WAVEFUNCTION_UNIT = 13;
 // outside the supported limits are rejected as soon as record 1 names them,
 // a basis gridorb does not number as the file does (d functions) once the
 // whole file has been read.
-void readWavefunctionFile(MoleculeRecord& molecule, RawWavefunction& raw);
+// `countsRead`, if given, is told the orbital count as soon as record 1 has
+// given it, before the matrices are read.
+void readWavefunctionFile(MoleculeRecord& molecule, RawWavefunction& raw,
+                          const std::function<void(std::int32_t orbitalCount)>& countsRead = {});
 
 // Narrows the exponents and the coordinates to single precision (to nearest).
 void completeMoleculeRecord(MoleculeRecord& molecule, const RawWavefunction& raw);

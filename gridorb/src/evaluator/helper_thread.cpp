@@ -1,0 +1,113 @@
+#include "evaluator/helper_thread.h"
+
+#include <cerrno>
+#include <cstdint>
+
+#include <sched.h>
+#include <sys/mman.h>
+#include <time.h>
+
+#include "units/signal_mask.h"
+
+namespace gridorb::evaluator {
+namespace {
+
+constexpr std::size_t PAGE = 4096;
+// Pages faulted in per call: few calls, and a stop is seen soon.
+constexpr std::size_t WARM_STEP = 16 * PAGE;
+
+// The processors this process may use, less the one the caller runs on now.
+bool otherProcessors(cpu_set_t& set) {
+    if (sched_getaffinity(0, sizeof set, &set) != 0) return false;
+    const int current = sched_getcpu();
+    if (current >= 0 && current < CPU_SETSIZE) CPU_CLR(current, &set);
+    return CPU_COUNT(&set) > 0;
+}
+
+long nanosecondsSince(const timespec& start) {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (now.tv_sec - start.tv_sec) * 1000000000L + (now.tv_nsec - start.tv_nsec);
+}
+
+// Waits for `stage` to leave `from`: polling for up to `pollNanoseconds`
+// (the other thread is usually about to get there, and waking a sleeping
+// processor costs 15-30 µs here), then asleep.
+void waitWhile(const std::atomic<int>& stage, int from, long pollNanoseconds) {
+    timespec start;
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    while (stage.load(std::memory_order_acquire) == from) {
+        if (nanosecondsSince(start) > pollNanoseconds) {
+            stage.wait(from, std::memory_order_acquire);
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+HelperThread::HelperThread(std::span<std::byte> first, std::span<std::byte> second) : warm_{first, second} {
+    const units::RunSignalsHeld held;  // inherited by the thread
+    pthread_attr_t attributes;
+    if (pthread_attr_init(&attributes) != 0) return;
+    cpu_set_t others;
+    if (otherProcessors(others)) pthread_attr_setaffinity_np(&attributes, sizeof others, &others);
+    started_ = pthread_create(&thread_, &attributes, threadMain, this) == 0 ||
+               pthread_create(&thread_, nullptr, threadMain, this) == 0;
+    pthread_attr_destroy(&attributes);
+}
+
+HelperThread::~HelperThread() {
+    if (!started_) return;
+    if (!handed_) {
+        stopWarming();
+        stage_.store(2, std::memory_order_release);
+        stage_.notify_one();
+    }
+    // The thread is about to end: joined without sleeping if it does so
+    // within 100 µs.
+    timespec start;
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    while (nanosecondsSince(start) <= 100000) {
+        if (pthread_tryjoin_np(thread_, nullptr) != EBUSY) return;
+    }
+    pthread_join(thread_, nullptr);
+}
+
+void HelperThread::run(void (*job)(void*), void* context) {
+    job_ = job;
+    context_ = context;
+    handed_ = true;
+    stage_.store(1, std::memory_order_release);
+    stage_.notify_one();
+}
+
+void HelperThread::finish() {
+    if (started_ && handed_) waitWhile(stage_, 1, 100000);
+}
+
+void* HelperThread::threadMain(void* self) {
+    auto& helper = *static_cast<HelperThread*>(self);
+    for (std::span<std::byte> range : helper.warm_) {
+        // Whole pages within the range, from its end.
+        const auto begin = (reinterpret_cast<std::uintptr_t>(range.data()) + PAGE - 1) & ~(PAGE - 1);
+        auto end = (reinterpret_cast<std::uintptr_t>(range.data()) + range.size()) & ~(PAGE - 1);
+        while (end > begin && !helper.stopWarming_.load(std::memory_order_relaxed)) {
+            const std::uintptr_t from = end - begin > WARM_STEP ? end - WARM_STEP : begin;
+            // Linux 5.14 and later; elsewhere (EINVAL) nothing is warmed.
+            if (madvise(reinterpret_cast<void*>(from), end - from, MADV_POPULATE_WRITE) != 0) break;
+            end = from;
+        }
+    }
+    // The rest of the reading and the steps before the evaluation: this
+    // processor has nothing else to do meanwhile.
+    waitWhile(helper.stage_, 0, 1000000);
+    if (helper.stage_.load(std::memory_order_acquire) == 1) {
+        helper.job_(helper.context_);
+        helper.stage_.store(2, std::memory_order_release);
+        helper.stage_.notify_one();
+    }
+    return nullptr;
+}
+
+}  // namespace gridorb::evaluator
