@@ -185,14 +185,20 @@ void writeScalarBlock(const char* name, const PackedVolume& scaled, const ShownR
     writeTextRecord(std::string("SCALARS ") + name + " float");
     writeTextRecord("LOOKUP_TABLE default");
     records::FormattedWrite block(VOLUME_UNIT, "(4I5)");
-    std::array<std::int32_t, POINTS_PER_AXIS> values;
+    // Shown rows that follow each other in the grid go to the statement together.
+    constexpr int ROWS_AT_ONCE = 64;
+    std::array<std::int32_t, ROWS_AT_ONCE * POINTS_PER_AXIS> values;
     std::size_t written = 0;  // points of the grid
-    for (int k = 0; k < shown.count; ++k) {
-        const std::size_t row = shown.row[k], rowStart = row * POINTS_PER_AXIS;
-        block.zeros(rowStart - written);
-        lobeBlockValues(&scaled.values[scaled.offset[row]], values.data(), POINTS_PER_AXIS, lobe);
-        block.integers(values);
-        written = rowStart + POINTS_PER_AXIS;
+    for (int k = 0; k < shown.count;) {
+        const std::size_t first = shown.row[k];
+        int rows = 0;
+        for (; k < shown.count && rows < ROWS_AT_ONCE && shown.row[k] == first + rows; ++k, ++rows) {
+            lobeBlockValues(&scaled.values[scaled.offset[shown.row[k]]], values.data() + rows * POINTS_PER_AXIS,
+                            POINTS_PER_AXIS, lobe);
+        }
+        block.zeros(first * POINTS_PER_AXIS - written);
+        block.integers(std::span<const std::int32_t>(values.data(), rows * POINTS_PER_AXIS));
+        written = (first + rows) * POINTS_PER_AXIS;
     }
     block.zeros(GRID_POINTS - written);
     block.end();
