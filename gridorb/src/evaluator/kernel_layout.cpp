@@ -1,21 +1,13 @@
 #include "evaluator/kernel_layout.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 
 namespace gridorb::evaluator {
 namespace {
-
-template <typename T>
-IndexRange nonZeroRange(const T& table, int size) {
-    int begin = 0;
-    while (begin < size && table[begin] == 0) ++begin;
-    int end = size;
-    while (end > begin && table[end - 1] == 0) --end;
-    return {begin, end};
-}
 
 // Scans of the bits, so that they run in vectors (the compiler leaves
 // comparisons of floats in these loops scalar): a value is infinite or NaN
@@ -39,6 +31,42 @@ bool allZero(const std::array<float, N>& table) {
     std::uint32_t any = 0;
     for (std::uint32_t b : bitsOf(table)) any |= b & 0x7fffffffu;
     return any == 0;
+}
+
+// Whether any of the eight entries from `at` is other than +-0.
+template <std::size_t N>
+bool anyNonZero(const std::array<std::uint32_t, N>& bits, std::size_t at) {
+    std::uint32_t any = 0;
+    for (std::size_t i = at; i < at + 8; ++i) any |= bits[i] & 0x7fffffffu;
+    return any != 0;
+}
+
+// [first, last + 1) of the entries other than +-0 (NaN counts as other), or
+// [N, N) when there are none. All-zero groups of eight are passed over in
+// one step: scalar scans from both ends took most of laying out an atom
+// whose tight primitives are zero on nearly every plane.
+template <std::size_t N>
+IndexRange nonZeroRange(const std::array<float, N>& table) {
+    const auto bits = bitsOf(table);
+    auto nonZero = [&](std::size_t i) { return (bits[i] & 0x7fffffffu) != 0; };
+    std::size_t begin = 0;
+    while (begin + 8 <= N && !anyNonZero(bits, begin)) begin += 8;
+    while (begin < N && !nonZero(begin)) ++begin;
+    if (begin == N) return {static_cast<std::int32_t>(N), static_cast<std::int32_t>(N)};
+    std::size_t end = N;
+    while (end >= begin + 8 && !anyNonZero(bits, end - 8)) end -= 8;
+    while (!nonZero(end - 1)) --end;
+    return {static_cast<std::int32_t>(begin), static_cast<std::int32_t>(end)};
+}
+
+// The largest |v| of a table of finite values: without its sign bit a
+// finite float orders as its magnitude, and a maximum of integers runs in
+// vectors where one of floats does not.
+template <std::size_t N>
+float largestMagnitude(const std::array<float, N>& table) {
+    std::uint32_t largest = 0;
+    for (std::uint32_t b : bitsOf(table)) largest = std::max(largest, b & 0x7fffffffu);
+    return std::bit_cast<float>(largest);
 }
 
 bool factorsFinite(const AtomFactors& factors) {
@@ -71,14 +99,14 @@ void prepareKernelAtom(const AtomFactors& factors, KernelAtom& atom) {
         out.pz = in.pz;
         out.gy = in.gy;
         out.gz = in.gz;
-        out.sxPeak = out.gxPeak = out.pgxPeak = literal ? INFINITY : 0.0f;
+        out.sxPeak = out.gxPeak = out.pgxPeak = INFINITY;
         if (!literal) {
-            for (int i = 0; i < POINTS_PER_AXIS; ++i) {
-                out.sxPeak = std::max(out.sxPeak, std::fabs(in.sx[i]));
-                out.gxPeak = std::max(out.gxPeak, std::fabs(in.gx[i]));
-                // Exact in double; rounded to float within the bound's margin.
-                out.pgxPeak = std::max(out.pgxPeak, static_cast<float>(std::fabs(static_cast<double>(in.px[i]) * in.gx[i])));
-            }
+            std::array<float, POINTS_PER_AXIS> pgx;
+            // Each product rounded once, as in double and then to float.
+            for (int i = 0; i < POINTS_PER_AXIS; ++i) pgx[i] = in.px[i] * in.gx[i];
+            out.sxPeak = largestMagnitude(in.sx);
+            out.gxPeak = largestMagnitude(in.gx);
+            out.pgxPeak = largestMagnitude(pgx);
         }
         if (factors.shell == basis::Shell::None) {
             out.sX = out.sY = out.sZ = out.pX = out.pY = out.pZ = IndexRange{};
@@ -86,14 +114,14 @@ void prepareKernelAtom(const AtomFactors& factors, KernelAtom& atom) {
             out.sX = out.sY = out.sZ = out.pX = out.pY = out.pZ = full;
             if (!atom.hasP) out.pX = out.pY = out.pZ = IndexRange{};
         } else {
-            out.sX = nonZeroRange(in.sx, POINTS_PER_AXIS);
-            out.sY = nonZeroRange(in.sy, POINTS_PER_AXIS);
-            out.sZ = nonZeroRange(in.sz, POINTS_PER_AXIS);
+            out.sX = nonZeroRange(in.sx);
+            out.sY = nonZeroRange(in.sy);
+            out.sZ = nonZeroRange(in.sz);
             // With every p table zero the bracket is 0 everywhere.
             const bool pZero = !atom.hasP || (allZero(in.px) && allZero(in.py) && allZero(in.pz));
-            out.pX = pZero ? IndexRange{} : nonZeroRange(in.gx, POINTS_PER_AXIS);
-            out.pY = nonZeroRange(in.gy, POINTS_PER_AXIS);
-            out.pZ = nonZeroRange(in.gz, POINTS_PER_AXIS);
+            out.pX = pZero ? IndexRange{} : nonZeroRange(in.gx);
+            out.pY = nonZeroRange(in.gy);
+            out.pZ = nonZeroRange(in.gz);
         }
     }
     // The x ranges widened to whole vectors of four, within the padded row.
