@@ -56,6 +56,17 @@ std::unique_ptr<Prepared> prepare(const RandomCase& c) {
     return p;
 }
 
+// Orbital `orbital` of a real wavefunction, as a case.
+RandomCase realCase(const testsupport::WavefunctionFixture& w, int orbital) {
+    RandomCase c;
+    c.molecule = w.molecule;
+    c.orbitalNumber = orbital;
+    auto coefficients = std::make_unique<CoefficientMatrix>();
+    coefficients::buildCoefficientColumn(w.raw, w.molecule.orbitalCount, orbital, *coefficients);
+    for (int row = 1; row <= MAX_ORBITALS; ++row) c.column[row - 1] = coefficients->at(row, orbital);
+    return c;
+}
+
 std::string describe(std::uint64_t seed, const RandomCase& c) {
     return "seed " + std::to_string(seed) + ", " + std::to_string(c.molecule.atomCount) + " atoms" + c.description;
 }
@@ -122,12 +133,7 @@ TEST(EvaluatorIdentity, RealWavefunctionsMatchTheReference) {
         ASSERT_TRUE(w) << file.path;
         for (int orbital : file.orbitals) {
             SCOPED_TRACE(file.path + " orbital " + std::to_string(orbital));
-            RandomCase c;
-            c.molecule = w->molecule;
-            c.orbitalNumber = orbital;
-            auto coefficients = std::make_unique<CoefficientMatrix>();
-            coefficients::buildCoefficientColumn(w->raw, w->molecule.orbitalCount, orbital, *coefficients);
-            for (int row = 1; row <= MAX_ORBITALS; ++row) c.column[row - 1] = coefficients->at(row, orbital);
+            const RandomCase c = realCase(*w, orbital);
             auto p = prepare(c);
             reference::evaluate(p->molecule, c.column.data(), p->referencePlanes, reference->values.data());
             evaluator::evaluateVolume(p->atoms, p->frame, weights, *fast, 2);
@@ -165,13 +171,7 @@ TEST(EvaluatorIdentity, VisibleValuesAreThoseOfEveryValue) {
         SCOPED_TRACE(path + " orbital " + std::to_string(orbital));
         auto w = testsupport::readWavefunctionFixture(path);
         ASSERT_TRUE(w);
-        RandomCase c;
-        c.molecule = w->molecule;
-        c.orbitalNumber = orbital;
-        auto coefficients = std::make_unique<CoefficientMatrix>();
-        coefficients::buildCoefficientColumn(w->raw, w->molecule.orbitalCount, orbital, *coefficients);
-        for (int row = 1; row <= MAX_ORBITALS; ++row) c.column[row - 1] = coefficients->at(row, orbital);
-        check(*prepare(c));
+        check(*prepare(realCase(*w, orbital)));
     }
 }
 

@@ -74,18 +74,19 @@ bool validUnit(int unit) { return unit >= 0 && unit < UNIT_COUNT; }
 
 constexpr Failure NO_SUCH_UNIT{ILLEGAL_UNIT_NUMBER, "unit number"};  // no statement of the run names another unit
 
+// What one write() or writev() gave: the bytes written, 0 to try again
+// (interrupted), or -1 with errno set (nothing written counts as EIO).
+ssize_t bytesWritten(ssize_t n) {
+    if (n < 0) return errno == EINTR ? 0 : -1;
+    if (n == 0) errno = EIO;
+    return n == 0 ? -1 : n;
+}
+
 // write() until done; returns false with errno set on failure.
 bool writeAll(int fd, const char* bytes, std::size_t length) {
     while (length > 0) {
-        ssize_t n = ::write(fd, bytes, length);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) {
-            errno = EIO;
-            return false;
-        }
+        const ssize_t n = bytesWritten(::write(fd, bytes, length));
+        if (n < 0) return false;
         bytes += n;
         length -= static_cast<std::size_t>(n);
     }
@@ -95,15 +96,8 @@ bool writeAll(int fd, const char* bytes, std::size_t length) {
 // writev() until every piece is out; returns false with errno set on failure.
 bool writeAllPieces(int fd, iovec* pieces, int count) {
     while (count > 0) {
-        ssize_t n = ::writev(fd, pieces, count);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) {
-            errno = EIO;
-            return false;
-        }
+        const ssize_t n = bytesWritten(::writev(fd, pieces, count));
+        if (n < 0) return false;
         for (auto done = static_cast<std::size_t>(n); done > 0;) {
             if (done >= pieces->iov_len) {
                 done -= pieces->iov_len;
