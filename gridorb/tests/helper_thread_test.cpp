@@ -1,13 +1,17 @@
 // The run's helper thread: the pages it warms keep their contents (the main
-// thread may be filling them at the time), and it runs the job it is handed.
+// thread may be filling them at the time), it runs the job it is handed, and
+// a job it has not begun is taken back.
 #include <gtest/gtest.h>
 
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstring>
 #include <span>
+#include <thread>
 #include <vector>
 
 #include "evaluator/helper_thread.h"
@@ -26,13 +30,16 @@ TEST(HelperThread, WarmsPagesWithoutChangingThemThenRunsItsJob) {
     ASSERT_NE(fresh, MAP_FAILED);
     const std::span<std::byte> untouched(static_cast<std::byte*>(fresh), PAGES * page);
 
-    bool ran = false;
+    std::atomic<bool> ran = false;
     {
         HelperThread helper(written, untouched);
         ASSERT_TRUE(helper.started());
-        helper.run([](void* flag) { *static_cast<bool*>(flag) = true; }, &ran);
-        helper.finish();
-        EXPECT_TRUE(ran);
+        helper.run([](void* flag) { static_cast<std::atomic<bool>*>(flag)->store(true); }, &ran);
+        // Once the thread has begun the job, finish() waits for it rather than taking it back.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!ran.load() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+        EXPECT_TRUE(helper.finish());
+        EXPECT_TRUE(ran.load());
     }
     EXPECT_EQ(written, expected);
     std::vector<unsigned char> resident(PAGES);
@@ -47,10 +54,21 @@ TEST(HelperThread, WarmsPagesWithoutChangingThemThenRunsItsJob) {
     ::munmap(fresh, PAGES * page);
 }
 
-// A helper handed no job ends when the object goes.
-TEST(HelperThread, WithoutAJobIsJoined) {
-    HelperThread helper;
-    EXPECT_TRUE(helper.started());
+// A job the thread has not begun is taken back and never runs; a helper
+// handed no job ends when the object goes.
+TEST(HelperThread, AJobNotBegunIsTakenBack) {
+    const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    std::vector<std::byte> warming(4096 * page);  // keeps the thread busy before it looks for a job
+    bool ran = false;
+    bool began;
+    {
+        HelperThread helper(warming);
+        helper.run([](void* flag) { *static_cast<bool*>(flag) = true; }, &ran);
+        began = helper.finish();
+    }
+    EXPECT_EQ(ran, began);
+    HelperThread idle;
+    EXPECT_TRUE(idle.started());
 }
 
 }  // namespace

@@ -105,7 +105,6 @@ int runGridorb(int argc, char** argv) {
     if (!helper && wantsHelper(run.molecule.orbitalCount)) helper.emplace();
     const ValueRange values = evaluator::evaluateOrbital(run.molecule, run.coefficients, orbitalNumber, run.frame,
                                                          evaluation.layouts, evaluation.volume, helper ? &*helper : nullptr);
-    helper.reset();  // joined before anything is written to the files
 
     // 7: TARNEL.COR, complete and closed before VELD.VTK is opened.
     output::writeCoordinateFile(run.molecule, run.frame);
@@ -113,7 +112,9 @@ int runGridorb(int argc, char** argv) {
     // 8: VELD.VTK and the console summary.
     output::writeVolumeOutput(run.frame, run.molecule, evaluation.volume, values);
 
-    // 9
+    // 9: the helper, its job done or taken back unbegun, is joined last, so
+    // that one the system was slow to run holds up nothing.
+    helper.reset();
     units::stopRun();
 }
 

@@ -61,7 +61,7 @@ HelperThread::~HelperThread() {
     if (!started_) return;
     if (!handed_) {
         stopWarming();
-        stage_.store(2, std::memory_order_release);
+        stage_.store(ENDED, std::memory_order_release);
         stage_.notify_one();
     }
     // The thread is about to end: joined without sleeping if it does so
@@ -78,12 +78,18 @@ void HelperThread::run(void (*job)(void*), void* context) {
     job_ = job;
     context_ = context;
     handed_ = true;
-    stage_.store(1, std::memory_order_release);
+    stage_.store(HANDED, std::memory_order_release);
     stage_.notify_one();
 }
 
-void HelperThread::finish() {
-    if (started_ && handed_) waitWhile(stage_, 1, 100000);
+bool HelperThread::finish() {
+    if (!started_ || !handed_) return false;
+    // A job the thread has not begun is taken back: a helper the system has
+    // not let run all this while is not waited for.
+    int stage = HANDED;
+    if (stage_.compare_exchange_strong(stage, ENDED, std::memory_order_acq_rel)) return false;
+    waitWhile(stage_, RUNNING, 100000);
+    return true;
 }
 
 void* HelperThread::threadMain(void* self) {
@@ -101,10 +107,11 @@ void* HelperThread::threadMain(void* self) {
     }
     // The rest of the reading and the steps before the evaluation: this
     // processor has nothing else to do meanwhile.
-    waitWhile(helper.stage_, 0, 1000000);
-    if (helper.stage_.load(std::memory_order_acquire) == 1) {
+    waitWhile(helper.stage_, WAITING, 1000000);
+    int stage = HANDED;
+    if (helper.stage_.compare_exchange_strong(stage, RUNNING, std::memory_order_acq_rel)) {
         helper.job_(helper.context_);
-        helper.stage_.store(2, std::memory_order_release);
+        helper.stage_.store(ENDED, std::memory_order_release);
         helper.stage_.notify_one();
     }
     return nullptr;

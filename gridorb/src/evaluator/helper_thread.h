@@ -29,9 +29,11 @@ public:
     bool started() const { return started_; }
     void stopWarming() { stopWarming_.store(true, std::memory_order_relaxed); }
 
-    // Hands job(context) to the thread (once), and waits for it to end.
+    // Hands job(context) to the thread (once). finish() then waits for the
+    // job to end, or takes it back if the thread has not begun it, and says
+    // whether it ran.
     void run(void (*job)(void*), void* context);
-    void finish();
+    bool finish();
 
 private:
     static void* threadMain(void* self);
@@ -40,7 +42,8 @@ private:
     std::atomic<bool> stopWarming_{false};
     void (*job_)(void*) = nullptr;
     void* context_ = nullptr;
-    std::atomic<int> stage_{0};  // 0: waiting for a job, 1: job handed, 2: job done (or none to come)
+    enum Stage { WAITING, HANDED, RUNNING, ENDED };  // ENDED: the job done, taken back, or none to come
+    std::atomic<int> stage_{WAITING};
     pthread_t thread_{};
     bool started_ = false;
     bool handed_ = false;

@@ -295,7 +295,7 @@ ValueRange evaluate(const MoleculeAtoms& atoms, const GridFrame& frame, const ba
     SweptPart part;
     int announced = 0;
     for (int c = FIRST_CHUNK; c >= 0; c = chunks.claim()) sweepChunk(shared, c, &store.own, part, &atomStarted, announced);
-    if (helped) helper->finish();  // its part is complete
+    if (helped) helper->finish();  // its part complete, or never begun
     combine(part.range, work.part.range);
     const ValueRange range = completeRange(shared, part.range, std::max(part.deadPeak, work.part.deadPeak));
     used = shared.used.load(std::memory_order_relaxed);

@@ -39,9 +39,9 @@ struct AtomLayouts {
 // of the whole volume afterwards was 2% of a run). The chunks go from the
 // middle of the box outwards, the calling thread starting with FIRST_CHUNK;
 // with threadCount >= 2 one helper thread takes every other, and the two
-// share laying the atoms out. The helper holds the run's signals and is
-// joined before this returns. No bit of psi depends on the thread count or
-// on who swept what.
+// share laying the atoms out. The helper holds the run's signals and its
+// part is done (or never begun) when this returns. No bit of psi depends on
+// the thread count or on who swept what.
 ValueRange evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
                           OrbitalVolume& psi, int threadCount = defaultThreadCount(), const AtomStarted& atomStarted = {});
 
