@@ -1,11 +1,11 @@
 #include "evaluator/volume_evaluation.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <array>
-#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -14,9 +14,8 @@
 
 #include <sched.h>
 
-#include "evaluator/helper_thread.h"
-
 #include "evaluator/atom_sweep.h"
+#include "evaluator/helper_thread.h"
 #include "evaluator/kernel_layout.h"
 #include "evaluator/row_bounds.h"
 #include "platform/processor.h"
