@@ -1,6 +1,5 @@
 #include "evaluator/helper_thread.h"
 
-#include <cerrno>
 #include <cstdint>
 
 #include <sched.h>
@@ -63,13 +62,6 @@ HelperThread::~HelperThread() {
         stopWarming();
         stage_.store(ENDED, std::memory_order_release);
         stage_.notify_one();
-    }
-    // The thread is about to end: joined without sleeping if it does so
-    // within 100 µs.
-    timespec start;
-    clock_gettime(CLOCK_MONOTONIC, &start);
-    while (nanosecondsSince(start) <= 100000) {
-        if (pthread_tryjoin_np(thread_, nullptr) != EBUSY) return;
     }
     pthread_join(thread_, nullptr);
 }

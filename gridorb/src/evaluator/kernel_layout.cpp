@@ -26,19 +26,17 @@ bool allFinite(const std::array<float, N>& table) {
     return full == 0;
 }
 
+// Whether any of entries [begin, end) is other than +-0.
 template <std::size_t N>
-bool allZero(const std::array<float, N>& table) {
+bool anyNonZero(const std::array<std::uint32_t, N>& bits, std::size_t begin, std::size_t end) {
     std::uint32_t any = 0;
-    for (std::uint32_t b : bitsOf(table)) any |= b & 0x7fffffffu;
-    return any == 0;
+    for (std::size_t i = begin; i < end; ++i) any |= bits[i] & 0x7fffffffu;
+    return any != 0;
 }
 
-// Whether any of the eight entries from `at` is other than +-0.
 template <std::size_t N>
-bool anyNonZero(const std::array<std::uint32_t, N>& bits, std::size_t at) {
-    std::uint32_t any = 0;
-    for (std::size_t i = at; i < at + 8; ++i) any |= bits[i] & 0x7fffffffu;
-    return any != 0;
+bool allZero(const std::array<float, N>& table) {
+    return !anyNonZero(bitsOf(table), 0, N);
 }
 
 // [first, last + 1) of the entries other than +-0 (NaN counts as other), or
@@ -50,11 +48,11 @@ IndexRange nonZeroRange(const std::array<float, N>& table) {
     const auto bits = bitsOf(table);
     auto nonZero = [&](std::size_t i) { return (bits[i] & 0x7fffffffu) != 0; };
     std::size_t begin = 0;
-    while (begin + 8 <= N && !anyNonZero(bits, begin)) begin += 8;
+    while (begin + 8 <= N && !anyNonZero(bits, begin, begin + 8)) begin += 8;
     while (begin < N && !nonZero(begin)) ++begin;
     if (begin == N) return {static_cast<std::int32_t>(N), static_cast<std::int32_t>(N)};
     std::size_t end = N;
-    while (end >= begin + 8 && !anyNonZero(bits, end - 8)) end -= 8;
+    while (end >= begin + 8 && !anyNonZero(bits, end - 8, end)) end -= 8;
     while (!nonZero(end - 1)) --end;
     return {static_cast<std::int32_t>(begin), static_cast<std::int32_t>(end)};
 }

@@ -237,13 +237,14 @@ void sweepChunk(SharedSweep& work, int c, KernelAtom* own, SweptPart& part, cons
 // summed after all, and the range taken again.
 ValueRange completeRange(SharedSweep& work, const ValueRange& range, float deadPeak) {
     if (deadPeak == 0.0f || (range.minimum <= -deadPeak && range.maximum >= deadPeak)) return range;
-    std::array<std::uint32_t, GRID_ROWS> added;
-    std::uint32_t next = work.used.load(std::memory_order_relaxed);
-    for (int r = 0; r < GRID_ROWS; ++r) {
-        added[r] = work.offset[r] == PackedVolume::NO_ROW ? next : PackedVolume::NO_ROW;
-        if (added[r] != PackedVolume::NO_ROW) next += POINTS_PER_AXIS;
-    }
+    std::array<std::uint32_t, GRID_ROWS> added;  // places for the rows left out, and only for them
     const std::uint32_t start = work.used.load(std::memory_order_relaxed);
+    std::uint32_t next = start;
+    for (int r = 0; r < GRID_ROWS; ++r) {
+        const bool leftOut = work.offset[r] == PackedVolume::NO_ROW;
+        added[r] = leftOut ? next : PackedVolume::NO_ROW;
+        next += leftOut ? POINTS_PER_AXIS : 0;
+    }
     std::fill(work.values + start, work.values + next, 0.0f);
     for (int i = 0; i < work.atomCount; ++i) sweepAtom(work.layouts.get(i, nullptr), 0, POINTS_PER_AXIS, {work.values, added.data()});
     for (int r = 0; r < GRID_ROWS; ++r) {
@@ -267,19 +268,6 @@ void helperMain(void* context) {
     for (int c; (c = work.shared.chunks.claim()) >= 0;) sweepChunk(work.shared, c, nullptr, work.part, nullptr, announced);
 }
 
-}  // namespace
-
-int defaultThreadCount() {
-    // The processors this process may use (not those the machine has: a
-    // run limited to one gets one thread), without reading /sys as the
-    // standard library's count does.
-    cpu_set_t set;
-    if (sched_getaffinity(0, sizeof set, &set) != 0) return std::thread::hardware_concurrency() >= 2 ? 2 : 1;
-    return CPU_COUNT(&set) >= 2 ? 2 : 1;
-}
-
-namespace {
-
 ValueRange evaluate(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
                     AtomLayouts& store, float* values, std::uint32_t* offset, bool packed, HelperThread* helper,
                     const AtomStarted& atomStarted, std::uint32_t& used) {
@@ -302,6 +290,15 @@ ValueRange evaluate(const MoleculeAtoms& atoms, const GridFrame& frame, const ba
 }
 
 }  // namespace
+
+int defaultThreadCount() {
+    // The processors this process may use (not those the machine has: a
+    // run limited to one gets one thread), without reading /sys as the
+    // standard library's count does.
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) != 0) return std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+    return CPU_COUNT(&set) >= 2 ? 2 : 1;
+}
 
 ValueRange evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
                           OrbitalVolume& psi, int threadCount, const AtomStarted& atomStarted) {

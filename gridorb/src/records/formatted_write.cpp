@@ -71,21 +71,18 @@ void i5Fields(const std::int32_t* values, std::size_t count, char* out) {
 constexpr std::size_t BLOCK_PER_RECORD = 4;
 constexpr std::size_t BLOCK_STRIDE = BLOCK_PER_RECORD * 5 + units::LINE_END_LENGTH;
 
-// A record of four zeros: most of an orbital's volume file (nine records in
-// ten on the bundled molecules) is made of them.
-constexpr std::array<char, BLOCK_STRIDE> ZERO_RECORD = [] {
-    std::array<char, BLOCK_STRIDE> record{};
-    for (std::size_t i = 0; i < BLOCK_PER_RECORD * 5; ++i) record[i] = i % 5 == 4 ? '0' : ' ';
-    for (std::size_t i = 0; i < units::LINE_END_LENGTH; ++i) record[BLOCK_PER_RECORD * 5 + i] = units::LINE_END[i];
-    return record;
-}();
-
-// Whole records of zeros are not laid out: they go out straight from
-// ZERO_RECORDS, ZERO_COPIES at a time at most.
+// Records of four zeros, one after another: most of an orbital's volume file
+// (nine records in ten on the bundled molecules) is made of them. Whole
+// records of zeros are not laid out: they go out straight from here,
+// ZERO_COPIES at a time at most; the laying out copies them from here too.
 constexpr std::size_t ZERO_COPIES = 1024;
 constexpr std::array<char, BLOCK_STRIDE * ZERO_COPIES> ZERO_RECORDS = [] {
     std::array<char, BLOCK_STRIDE * ZERO_COPIES> records{};
-    for (std::size_t i = 0; i < records.size(); ++i) records[i] = ZERO_RECORD[i % BLOCK_STRIDE];
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const std::size_t within = i % BLOCK_STRIDE;
+        records[i] = within >= BLOCK_PER_RECORD * 5 ? units::LINE_END[within - BLOCK_PER_RECORD * 5]
+                                                    : (within % 5 == 4 ? '0' : ' ');
+    }
     return records;
 }();
 
@@ -95,7 +92,7 @@ void blockRecords(const std::int32_t* values, std::size_t records, char* out) {
     for (std::size_t r = 0; r < records; ++r, out += BLOCK_STRIDE) {
         const std::int32_t* v = values + r * BLOCK_PER_RECORD;
         if ((v[0] | v[1] | v[2] | v[3]) == 0) {
-            std::memcpy(out, ZERO_RECORD.data(), BLOCK_STRIDE);
+            std::memcpy(out, ZERO_RECORDS.data(), BLOCK_STRIDE);
             continue;
         }
         i5Fields(v, BLOCK_PER_RECORD, out);
@@ -115,12 +112,10 @@ struct BlockText {
     std::array<char, 192> sources{};
     std::array<char, 192> lineEnds{};
     std::array<std::uint64_t, 3> lineEndMasks{};
-    std::array<char, 192> zeros{};
 };
 
 constexpr BlockText BLOCK_TEXT = [] {
     BlockText text;
-    for (std::size_t at = 0; at < TEXT_BYTES; ++at) text.zeros[at] = ZERO_RECORD[at % BLOCK_STRIDE];
     for (std::size_t at = 0; at < TEXT_BYTES; ++at) {
         const std::size_t record = at / BLOCK_STRIDE, within = at % BLOCK_STRIDE;
         const std::size_t value = BLOCK_PER_RECORD * record + within / 5, place = within % 5;
@@ -154,7 +149,7 @@ GRIDORB_AVX512_VBMI_TARGET void blockRecordsVbmi(const std::int32_t* values, std
     for (int part = 0; part < 3; ++part) {
         sources[part] = _mm512_loadu_si512(BLOCK_TEXT.sources.data() + 64 * part);
         lineEnds[part] = _mm512_loadu_si512(BLOCK_TEXT.lineEnds.data() + 64 * part);
-        zeros[part] = _mm512_loadu_si512(BLOCK_TEXT.zeros.data() + 64 * part);
+        zeros[part] = _mm512_loadu_si512(ZERO_RECORDS.data() + 64 * part);
     }
     std::size_t r = 0;
     for (; r + TEXT_RECORDS <= records; r += TEXT_RECORDS, out += TEXT_BYTES) {
