@@ -72,7 +72,9 @@ void BM_WriteVolumeOutput(benchmark::State& state) {
         state.PauseTiming();
         fillVolume();  // the writer scales the volume in place
         state.ResumeTiming();
-        gridorb::output::writeVolumeOutput(frame, molecule, g_signed, range);
+        gridorb::output::VolumeScaling scaling{&g_signed, gridorb::output::volumeNormaliser(range), {}};
+        gridorb::output::VolumeScaling::run(&scaling);
+        gridorb::output::writeVolumeOutput(frame, molecule, scaling, range);
         gridorb::units::endRunOn(gridorb::units::closeUnit(gridorb::output::VOLUME_UNIT));
         gridorb::units::flushStandardStreams();
         bytes = fs::file_size(file);

@@ -106,11 +106,16 @@ int runGridorb(int argc, char** argv) {
     const ValueRange values = evaluator::evaluateOrbital(run.molecule, run.coefficients, orbitalNumber, run.frame,
                                                          evaluation.layouts, evaluation.volume, helper ? &*helper : nullptr);
 
-    // 7: TARNEL.COR, complete and closed before VELD.VTK is opened.
+    // 7: TARNEL.COR, complete and closed before VELD.VTK is opened. The
+    // helper scales the volume for VELD.VTK meanwhile.
+    output::VolumeScaling scaling{&evaluation.volume, output::volumeNormaliser(values), {}};
+    const bool helped = helper && helper->started();
+    if (helped) helper->run(output::VolumeScaling::run, &scaling);
     output::writeCoordinateFile(run.molecule, run.frame);
+    if (!(helped && helper->finish())) output::VolumeScaling::run(&scaling);
 
     // 8: VELD.VTK and the console summary.
-    output::writeVolumeOutput(run.frame, run.molecule, evaluation.volume, values);
+    output::writeVolumeOutput(run.frame, run.molecule, scaling, values);
 
     // 9: the helper, its job done or taken back unbegun, is joined last, so
     // that one the system was slow to run holds up nothing.

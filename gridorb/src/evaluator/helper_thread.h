@@ -11,7 +11,7 @@
 // on its creator's processor and ran there first, so the two took turns on
 // one core), with the run's signals held, so that the calling thread alone
 // ever runs a handler. It first warms the pages it is given, then runs the
-// one job it is handed, and is joined when the object goes.
+// jobs it is handed, one at a time, and is joined when the object goes.
 namespace gridorb::evaluator {
 
 class HelperThread {
@@ -29,9 +29,9 @@ public:
     bool started() const { return started_; }
     void stopWarming() { stopWarming_.store(true, std::memory_order_relaxed); }
 
-    // Hands job(context) to the thread (once). finish() then waits for the
-    // job to end, or takes it back if the thread has not begun it, and says
-    // whether it ran.
+    // Hands job(context) to the thread. finish() then waits for the job to
+    // end, or takes it back if the thread has not begun it, and says whether
+    // it ran; only then may the next job be handed.
     void run(void (*job)(void*), void* context);
     bool finish();
 
@@ -42,11 +42,13 @@ private:
     std::atomic<bool> stopWarming_{false};
     void (*job_)(void*) = nullptr;
     void* context_ = nullptr;
-    enum Stage { WAITING, HANDED, RUNNING, ENDED };  // ENDED: the job done, taken back, or none to come
+    // WAITING: for a job (none handed, or the last one done or taken back);
+    // ENDED: none to come.
+    enum Stage { WAITING, HANDED, RUNNING, ENDED };
     std::atomic<int> stage_{WAITING};
     pthread_t thread_{};
     bool started_ = false;
-    bool handed_ = false;
+    bool handed_ = false;  // a job handed and not yet finished
 };
 
 }  // namespace gridorb::evaluator

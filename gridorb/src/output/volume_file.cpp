@@ -192,9 +192,16 @@ void writeScalarBlock(const char* name, const PackedVolume& scaled, const ShownR
     for (int k = 0; k < shown.count;) {
         const std::size_t first = shown.row[k];
         int rows = 0;
-        for (; k < shown.count && rows < ROWS_AT_ONCE && shown.row[k] == first + rows; ++k, ++rows) {
-            lobeBlockValues(&scaled.values[scaled.offset[shown.row[k]]], values.data() + rows * POINTS_PER_AXIS,
-                            POINTS_PER_AXIS, lobe);
+        for (; k < shown.count && rows < ROWS_AT_ONCE && shown.row[k] == first + rows;) {
+            // Rows summed one after another lie one after another: their lobe in one pass.
+            const std::uint32_t from = scaled.offset[shown.row[k]];
+            int run = 1;
+            while (k + run < shown.count && rows + run < ROWS_AT_ONCE && shown.row[k + run] == first + rows + run &&
+                   scaled.offset[shown.row[k + run]] == from + run * POINTS_PER_AXIS)
+                ++run;
+            lobeBlockValues(&scaled.values[from], values.data() + rows * POINTS_PER_AXIS, run * POINTS_PER_AXIS, lobe);
+            k += run;
+            rows += run;
         }
         block.zeros(first * POINTS_PER_AXIS - written);
         block.integers(std::span<const std::int32_t>(values.data(), rows * POINTS_PER_AXIS));
@@ -218,7 +225,12 @@ float chooseNormaliser(float minimum, float maximum) {
     return a > b ? a : b;
 }
 
-void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, PackedVolume& volume,
+void VolumeScaling::run(void* scaling) {
+    auto& job = *static_cast<VolumeScaling*>(scaling);
+    scaleVolume(job.volume->values.data(), job.volume->count, job.normaliser, &job.zeroRuns);
+}
+
+void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, const VolumeScaling& scaled,
                        const ValueRange& values) {
     units::endRunOn(units::openOutputFile(VOLUME_UNIT, VOLUME_FILE_NAME));
 
@@ -228,7 +240,6 @@ void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, P
         .real(range.minimum)
         .real(range.maximum)
         .end();
-    const float normaliser = chooseNormaliser(range.minimum, range.maximum);
     records::ListWrite(units::CONSOLE_UNIT)
         .text("NORBS ")
         .integer(molecule.orbitalCount)
@@ -263,10 +274,9 @@ void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, P
     writeTextRecord(" ");
     records::ListWrite(VOLUME_UNIT).text("POINT_DATA ").integer(GRID_POINTS).end();
 
-    ZeroRuns zeroRuns;
-    scaleVolume(volume.values.data(), volume.count, normaliser, &zeroRuns);
+    const PackedVolume& volume = *scaled.volume;
     ShownRows shown;
-    findShownRows(volume, zeroRuns, shown);
+    findShownRows(volume, scaled.zeroRuns, shown);
     writeScalarBlock("POS", volume, shown, Lobe::Positive);
     writeScalarBlock("NEG", volume, shown, Lobe::Negative);
     writeScalarBlock("TOT", volume, shown, Lobe::Whole);
