@@ -113,11 +113,14 @@ int runGridorb(int argc, char** argv) {
     if (helped) helper->run(output::VolumeScaling::run, &scaling);
     output::writeCoordinateFile(run.molecule, run.frame);
     if (!(helped && helper->finish())) output::VolumeScaling::run(&scaling);
+    if (helper) helper->end();  // it exits while this thread writes VELD.VTK
 
-    // 8: VELD.VTK and the console summary.
-    output::writeVolumeOutput(run.frame, run.molecule, scaling, values);
+    // 8: VELD.VTK and the console summary, buffered in the atoms' layouts,
+    // which the run needs no more.
+    static_assert(sizeof evaluation.layouts >= units::OUTPUT_BUFFER_SIZE);
+    output::writeVolumeOutput(run.frame, run.molecule, scaling, values, reinterpret_cast<char*>(&evaluation.layouts));
 
-    // 9: the helper, its job done or taken back unbegun, is joined last, so
+    // 9: the helper, its jobs done or taken back unbegun, is joined last, so
     // that one the system was slow to run holds up nothing.
     helper.reset();
     units::stopRun();

@@ -58,11 +58,16 @@ HelperThread::HelperThread(std::span<std::byte> first, std::span<std::byte> seco
 
 HelperThread::~HelperThread() {
     if (!started_) return;
+    end();
+    pthread_join(thread_, nullptr);
+}
+
+void HelperThread::end() {
+    if (!started_) return;
     stopWarming();
     finish();
     stage_.store(ENDED, std::memory_order_release);
     stage_.notify_one();
-    pthread_join(thread_, nullptr);
 }
 
 void HelperThread::run(void (*job)(void*), void* context) {

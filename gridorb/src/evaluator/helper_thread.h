@@ -34,6 +34,9 @@ public:
     // it ran; only then may the next job be handed.
     void run(void (*job)(void*), void* context);
     bool finish();
+    // No job to come: the thread ends (after the job in hand) while the
+    // caller goes on, and the object's end only joins it.
+    void end();
 
 private:
     static void* threadMain(void* self);

@@ -70,8 +70,9 @@ struct VolumeScaling {
 // POS, NEG and TOT, the scaled values of the positive lobe, the negative lobe
 // and the whole orbital, 0 in the rows the volume does not hold. The volume
 // is scaled already (VolumeScaling, with volumeNormaliser(values)). The unit
-// is closed by STOP.
+// is closed by STOP. `buffer`, if given, is lent to the unit to buffer the
+// file in (units::lendOutputBuffer).
 void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, const VolumeScaling& scaled,
-                       const ValueRange& values);
+                       const ValueRange& values, char* buffer = nullptr);
 
 }  // namespace gridorb::output

@@ -22,7 +22,7 @@ namespace {
 
 // One stream buffer per unit, in static storage: nothing is allocated while
 // the run writes, and a signal handler can reach every byte still to go out.
-constexpr std::size_t BUFFER_SIZE = 64 * 1024;
+constexpr std::size_t BUFFER_SIZE = OUTPUT_BUFFER_SIZE;
 
 struct Unit {
     bool connected = false;
@@ -41,6 +41,8 @@ struct Unit {
     // record.
     volatile std::size_t pending = 0;
     std::int64_t outputOffset = 0;
+    // Where the output is buffered when not in the unit's own buffer (lendOutputBuffer).
+    char* volatile lent = nullptr;
 
     // Input: the buffer holds the file's bytes [inputStart, inputStart +
     // inputLength); `readOffset` is the next byte the reader takes.
@@ -71,6 +73,11 @@ struct Repeats {
 Repeats g_repeats[UNIT_COUNT];
 
 bool validUnit(int unit) { return unit >= 0 && unit < UNIT_COUNT; }
+
+char* outputBuffer(int index) {
+    char* lent = g_units[index].lent;
+    return lent != nullptr ? lent : g_buffers[index];
+}
 
 constexpr Failure NO_SUCH_UNIT{ILLEGAL_UNIT_NUMBER, "unit number"};  // no statement of the run names another unit
 
@@ -122,20 +129,21 @@ bool flushPending(int index) {
     if ((n == 0 && r == 0) || u.fd < 0) return true;
     bool ok;
     std::size_t total = n;
+    char* const buffer = outputBuffer(index);
     if (r == 0) {
-        ok = writeAll(u.fd, g_buffers[index], n);
+        ok = writeAll(u.fd, buffer, n);
     } else {
         iovec pieces[2 * MAX_REPEATS + 1];
         int count = 0;
         std::size_t from = 0;
         for (std::size_t i = 0; i < r; ++i) {
             const Repeat& repeat = repeats.list[i];
-            if (repeat.at > from) pieces[count++] = {g_buffers[index] + from, repeat.at - from};
+            if (repeat.at > from) pieces[count++] = {buffer + from, repeat.at - from};
             pieces[count++] = {const_cast<char*>(repeat.copies), repeat.length * repeat.count};
             total += repeat.length * repeat.count;
             from = repeat.at;
         }
-        if (n > from) pieces[count++] = {g_buffers[index] + from, n - from};
+        if (n > from) pieces[count++] = {buffer + from, n - from};
         ok = writeAllPieces(u.fd, pieces, count);
     }
     u.outputOffset += static_cast<std::int64_t>(total);
@@ -185,6 +193,7 @@ Failure closeIndex(int index, bool report) {
     }
     u.connected = false;
     u.pending = 0;
+    u.lent = nullptr;
     g_repeats[index].count = 0;
     return {};
 }
@@ -327,6 +336,15 @@ Failure prepareForWrite(int unit, const char* failureContext) {
     return {};
 }
 
+void lendOutputBuffer(int unit, char* memory) {
+    if (!validUnit(unit) || !g_units[unit].connected) return;
+    Unit& u = g_units[unit];
+    // Bytes already buffered move along; a handler meanwhile finds them in either place.
+    if (u.pending > 0) std::memcpy(memory, outputBuffer(unit), u.pending);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    u.lent = memory;
+}
+
 Failure writeRecord(int unit, const char* bytes, std::size_t length) {
     if (!validUnit(unit)) return NO_SUCH_UNIT;
     Unit& u = g_units[unit];
@@ -344,7 +362,7 @@ Failure writeRecord(int unit, const char* bytes, std::size_t length) {
             return failed(unit, ok, "write");
         }
     }
-    char* end = g_buffers[unit] + u.pending;
+    char* end = outputBuffer(unit) + u.pending;
     if (length > 0) std::memcpy(end, bytes, length);
     std::memcpy(end + length, LINE_END, LINE_END_LENGTH);
     std::atomic_signal_fence(std::memory_order_seq_cst);
@@ -428,7 +446,7 @@ char* recordRoom(int unit, std::size_t capacity, Failure& failure) {
         failure = flushForRoom(unit);
         if (failure) return g_discarded;
     }
-    return g_buffers[unit] + u.pending;
+    return outputBuffer(unit) + u.pending;
 }
 
 Failure repeatRecord(int unit, const char* copies, std::size_t length, std::size_t count) {
