@@ -118,7 +118,8 @@ std::function<bool(const SystemCall&)> stopAt(Window window) {
                 return opened && call.isConsoleWrite() && ++echoes == 20;
             };
         case Window::VolumeFile:
-            return [writes = 0](const SystemCall& call) mutable { return call.isWriteTo("VELD.VTK") && ++writes == 3; };
+            // The first write of VELD.VTK, a part of the file.
+            return [](const SystemCall& call) { return call.isWriteTo("VELD.VTK"); };
     }
     return {};
 }

@@ -21,7 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-char g_lent[OUTPUT_BUFFER_SIZE];  // a unit's buffer lent, as a run lends memory it is done with
+char g_lent[3 * OUTPUT_BUFFER_SIZE];  // memory a run lends a unit, larger than its own buffer
 
 std::size_t readAll(int unit, char* destination, std::size_t length) {
     std::size_t got = 0;
@@ -94,7 +94,7 @@ TEST_F(UnitTable, LongRecordsAndManyRecordsKeepTheirOrder) {
             endRunOn(writeRecord(33, big.data(), big.size()));
             expected += big + "\r\n";
         }
-        if (i == 5000) lendOutputBuffer(33, g_lent);  // with records still buffered
+        if (i == 5000) lendOutputBuffer(33, g_lent, sizeof g_lent);  // with records still buffered
     }
     endRunOn(closeUnit(33));
     EXPECT_TRUE(contents(file) == expected);
@@ -210,7 +210,7 @@ TEST_F(UnitTable, FatalReportKeepsCompletedRecordsAndCutsTheFile) {
     EXPECT_EXIT(
         {
             endRunOn(openOutputFile(24, file));
-            lendOutputBuffer(24, g_lent);
+            lendOutputBuffer(24, g_lent, sizeof g_lent);
             endRunOn(writeRecord(24, "kept", 4));
             endRunOn(writeRecord(CONSOLE_UNIT, "console line", 12));
             endFailedRun(OFF_END_OF_RECORD, "do_us");

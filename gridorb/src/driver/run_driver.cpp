@@ -1,5 +1,6 @@
 #include "driver/run_driver.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <new>
 #include <optional>
@@ -116,9 +117,12 @@ int runGridorb(int argc, char** argv) {
     if (helper) helper->end();  // it exits while this thread writes VELD.VTK
 
     // 8: VELD.VTK and the console summary, buffered in the atoms' layouts,
-    // which the run needs no more.
+    // which the run needs no more: as much of them as the atoms filled.
     static_assert(sizeof evaluation.layouts >= units::OUTPUT_BUFFER_SIZE);
-    output::writeVolumeOutput(run.frame, run.molecule, scaling, values, reinterpret_cast<char*>(&evaluation.layouts));
+    const std::size_t laidOut = static_cast<std::size_t>(run.molecule.atomCount) * sizeof(evaluator::KernelAtom);
+    output::writeVolumeOutput(run.frame, run.molecule, scaling, values,
+                              std::span(reinterpret_cast<char*>(&evaluation.layouts),
+                                        std::clamp(laidOut, units::OUTPUT_BUFFER_SIZE, sizeof evaluation.layouts)));
 
     // 9: the helper, its jobs done or taken back unbegun, is joined last, so
     // that one the system was slow to run holds up nothing.

@@ -231,9 +231,9 @@ void VolumeScaling::run(void* scaling) {
 }
 
 void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, const VolumeScaling& scaled,
-                       const ValueRange& values, char* buffer) {
+                       const ValueRange& values, std::span<char> buffer) {
     units::endRunOn(units::openOutputFile(VOLUME_UNIT, VOLUME_FILE_NAME));
-    if (buffer != nullptr) units::lendOutputBuffer(VOLUME_UNIT, buffer);
+    if (!buffer.empty()) units::lendOutputBuffer(VOLUME_UNIT, buffer.data(), buffer.size());
 
     const ValueRange range = splitRange(values);
     records::ListWrite(units::CONSOLE_UNIT)

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "model/grid_frame.h"
 #include "model/molecule_record.h"
@@ -73,6 +74,6 @@ struct VolumeScaling {
 // is closed by STOP. `buffer`, if given, is lent to the unit to buffer the
 // file in (units::lendOutputBuffer).
 void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, const VolumeScaling& scaled,
-                       const ValueRange& values, char* buffer = nullptr);
+                       const ValueRange& values, std::span<char> buffer = {});
 
 }  // namespace gridorb::output

@@ -41,8 +41,10 @@ struct Unit {
     // record.
     volatile std::size_t pending = 0;
     std::int64_t outputOffset = 0;
-    // Where the output is buffered when not in the unit's own buffer (lendOutputBuffer).
+    // Where the output is buffered when not in the unit's own buffer
+    // (lendOutputBuffer), and how much that holds.
     char* volatile lent = nullptr;
+    std::size_t capacity = BUFFER_SIZE;
 
     // Input: the buffer holds the file's bytes [inputStart, inputStart +
     // inputLength); `readOffset` is the next byte the reader takes.
@@ -194,6 +196,7 @@ Failure closeIndex(int index, bool report) {
     u.connected = false;
     u.pending = 0;
     u.lent = nullptr;
+    u.capacity = BUFFER_SIZE;
     g_repeats[index].count = 0;
     return {};
 }
@@ -336,13 +339,14 @@ Failure prepareForWrite(int unit, const char* failureContext) {
     return {};
 }
 
-void lendOutputBuffer(int unit, char* memory) {
-    if (!validUnit(unit) || !g_units[unit].connected) return;
+void lendOutputBuffer(int unit, char* memory, std::size_t size) {
+    if (!validUnit(unit) || !g_units[unit].connected || size < OUTPUT_BUFFER_SIZE) return;
     Unit& u = g_units[unit];
     // Bytes already buffered move along; a handler meanwhile finds them in either place.
     if (u.pending > 0) std::memcpy(memory, outputBuffer(unit), u.pending);
     std::atomic_signal_fence(std::memory_order_seq_cst);
     u.lent = memory;
+    u.capacity = size;
 }
 
 Failure writeRecord(int unit, const char* bytes, std::size_t length) {
@@ -351,10 +355,10 @@ Failure writeRecord(int unit, const char* bytes, std::size_t length) {
     if (!u.connected || u.fd < 0) return {};
     u.written = true;
     std::size_t whole = length + LINE_END_LENGTH;
-    if (u.pending + whole > BUFFER_SIZE) {
+    if (u.pending + whole > u.capacity) {
         RunSignalsHeld held;
         if (Failure f = failed(unit, flushPending(unit), "write")) return f;
-        if (whole > BUFFER_SIZE) {
+        if (whole > u.capacity) {
             // Longer than the buffer: straight out, the signals held so that
             // a handler never sees part of it.
             bool ok = writeAll(u.fd, bytes, length) && writeAll(u.fd, LINE_END, LINE_END_LENGTH);
@@ -442,7 +446,7 @@ char* recordRoom(int unit, std::size_t capacity, Failure& failure) {
     if (!validUnit(unit) || !g_units[unit].connected || g_units[unit].fd < 0 || capacity > RECORD_ROOM_LIMIT)
         [[unlikely]] return g_discarded;
     Unit& u = g_units[unit];
-    if (u.pending + capacity > BUFFER_SIZE) [[unlikely]] {
+    if (u.pending + capacity > u.capacity) [[unlikely]] {
         failure = flushForRoom(unit);
         if (failure) return g_discarded;
     }
