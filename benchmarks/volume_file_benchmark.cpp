@@ -72,9 +72,7 @@ void BM_WriteVolumeOutput(benchmark::State& state) {
         state.PauseTiming();
         fillVolume();  // the writer scales the volume in place
         state.ResumeTiming();
-        gridorb::output::VolumeScaling scaling{&g_signed, gridorb::output::volumeNormaliser(range), {}};
-        gridorb::output::VolumeScaling::run(&scaling);
-        gridorb::output::writeVolumeOutput(frame, molecule, scaling, range);
+        gridorb::output::writeVolumeOutput(frame, molecule, g_signed, range);
         gridorb::units::endRunOn(gridorb::units::closeUnit(gridorb::output::VOLUME_UNIT));
         gridorb::units::flushStandardStreams();
         bytes = fs::file_size(file);

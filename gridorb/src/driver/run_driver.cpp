@@ -107,24 +107,18 @@ int runGridorb(int argc, char** argv) {
     const ValueRange values = evaluator::evaluateOrbital(run.molecule, run.coefficients, orbitalNumber, run.frame,
                                                          evaluation.layouts, evaluation.volume, helper ? &*helper : nullptr);
 
-    // 7: TARNEL.COR, complete and closed before VELD.VTK is opened. The
-    // helper scales the volume for VELD.VTK meanwhile.
-    output::VolumeScaling scaling{&evaluation.volume, output::volumeNormaliser(values), {}};
-    const bool helped = helper && helper->started();
-    if (helped) helper->run(output::VolumeScaling::run, &scaling);
+    // 7: TARNEL.COR, complete and closed before VELD.VTK is opened.
     output::writeCoordinateFile(run.molecule, run.frame);
-    if (!(helped && helper->finish())) output::VolumeScaling::run(&scaling);
-    if (helper) helper->end();  // it exits while this thread writes VELD.VTK
 
     // 8: VELD.VTK and the console summary, buffered in the atoms' layouts,
     // which the run needs no more: as much of them as the atoms filled.
     static_assert(sizeof evaluation.layouts >= units::OUTPUT_BUFFER_SIZE);
     const std::size_t laidOut = static_cast<std::size_t>(run.molecule.atomCount) * sizeof(evaluator::KernelAtom);
-    output::writeVolumeOutput(run.frame, run.molecule, scaling, values,
+    output::writeVolumeOutput(run.frame, run.molecule, evaluation.volume, values,
                               std::span(reinterpret_cast<char*>(&evaluation.layouts),
                                         std::clamp(laidOut, units::OUTPUT_BUFFER_SIZE, sizeof evaluation.layouts)));
 
-    // 9: the helper, its jobs done or taken back unbegun, is joined last, so
+    // 9: the helper, its job done or taken back unbegun, is joined last, so
     // that one the system was slow to run holds up nothing.
     helper.reset();
     units::stopRun();

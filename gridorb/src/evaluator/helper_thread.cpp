@@ -58,16 +58,12 @@ HelperThread::HelperThread(std::span<std::byte> first, std::span<std::byte> seco
 
 HelperThread::~HelperThread() {
     if (!started_) return;
-    end();
+    if (!handed_) {
+        stopWarming();
+        stage_.store(ENDED, std::memory_order_release);
+        stage_.notify_one();
+    }
     pthread_join(thread_, nullptr);
-}
-
-void HelperThread::end() {
-    if (!started_) return;
-    stopWarming();
-    finish();
-    stage_.store(ENDED, std::memory_order_release);
-    stage_.notify_one();
 }
 
 void HelperThread::run(void (*job)(void*), void* context) {
@@ -80,11 +76,10 @@ void HelperThread::run(void (*job)(void*), void* context) {
 
 bool HelperThread::finish() {
     if (!started_ || !handed_) return false;
-    handed_ = false;
     // A job the thread has not begun is taken back: a helper the system has
     // not let run all this while is not waited for.
     int stage = HANDED;
-    if (stage_.compare_exchange_strong(stage, WAITING, std::memory_order_acq_rel)) return false;
+    if (stage_.compare_exchange_strong(stage, ENDED, std::memory_order_acq_rel)) return false;
     waitWhile(stage_, RUNNING, 100000);
     return true;
 }
@@ -102,19 +97,16 @@ void* HelperThread::threadMain(void* self) {
             end = from;
         }
     }
-    for (;;) {
-        // The rest of the reading and the steps before the evaluation, or
-        // between two jobs: this processor has nothing else to do meanwhile.
-        waitWhile(helper.stage_, WAITING, 1000000);
-        int stage = HANDED;
-        if (helper.stage_.compare_exchange_strong(stage, RUNNING, std::memory_order_acq_rel)) {
-            helper.job_(helper.context_);
-            helper.stage_.store(WAITING, std::memory_order_release);
-            helper.stage_.notify_one();
-        } else if (stage == ENDED) {
-            return nullptr;
-        }
+    // The rest of the reading and the steps before the evaluation: this
+    // processor has nothing else to do meanwhile.
+    waitWhile(helper.stage_, WAITING, 1000000);
+    int stage = HANDED;
+    if (helper.stage_.compare_exchange_strong(stage, RUNNING, std::memory_order_acq_rel)) {
+        helper.job_(helper.context_);
+        helper.stage_.store(ENDED, std::memory_order_release);
+        helper.stage_.notify_one();
     }
+    return nullptr;
 }
 
 }  // namespace gridorb::evaluator

@@ -11,7 +11,7 @@
 // on its creator's processor and ran there first, so the two took turns on
 // one core), with the run's signals held, so that the calling thread alone
 // ever runs a handler. It first warms the pages it is given, then runs the
-// jobs it is handed, one at a time, and is joined when the object goes.
+// one job it is handed, and is joined when the object goes.
 namespace gridorb::evaluator {
 
 class HelperThread {
@@ -29,14 +29,11 @@ public:
     bool started() const { return started_; }
     void stopWarming() { stopWarming_.store(true, std::memory_order_relaxed); }
 
-    // Hands job(context) to the thread. finish() then waits for the job to
-    // end, or takes it back if the thread has not begun it, and says whether
-    // it ran; only then may the next job be handed.
+    // Hands job(context) to the thread (once). finish() then waits for the
+    // job to end, or takes it back if the thread has not begun it, and says
+    // whether it ran.
     void run(void (*job)(void*), void* context);
     bool finish();
-    // No job to come: the thread ends (after the job in hand) while the
-    // caller goes on, and the object's end only joins it.
-    void end();
 
 private:
     static void* threadMain(void* self);
@@ -45,13 +42,11 @@ private:
     std::atomic<bool> stopWarming_{false};
     void (*job_)(void*) = nullptr;
     void* context_ = nullptr;
-    // WAITING: for a job (none handed, or the last one done or taken back);
-    // ENDED: none to come.
-    enum Stage { WAITING, HANDED, RUNNING, ENDED };
+    enum Stage { WAITING, HANDED, RUNNING, ENDED };  // ENDED: the job done, taken back, or none to come
     std::atomic<int> stage_{WAITING};
     pthread_t thread_{};
     bool started_ = false;
-    bool handed_ = false;  // a job handed and not yet finished
+    bool handed_ = false;
 };
 
 }  // namespace gridorb::evaluator

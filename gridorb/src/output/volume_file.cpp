@@ -225,12 +225,7 @@ float chooseNormaliser(float minimum, float maximum) {
     return a > b ? a : b;
 }
 
-void VolumeScaling::run(void* scaling) {
-    auto& job = *static_cast<VolumeScaling*>(scaling);
-    scaleVolume(job.volume->values.data(), job.volume->count, job.normaliser, &job.zeroRuns);
-}
-
-void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, const VolumeScaling& scaled,
+void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, PackedVolume& volume,
                        const ValueRange& values, std::span<char> buffer) {
     units::endRunOn(units::openOutputFile(VOLUME_UNIT, VOLUME_FILE_NAME));
     if (!buffer.empty()) units::lendOutputBuffer(VOLUME_UNIT, buffer.data(), buffer.size());
@@ -241,6 +236,7 @@ void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, c
         .real(range.minimum)
         .real(range.maximum)
         .end();
+    const float normaliser = chooseNormaliser(range.minimum, range.maximum);
     records::ListWrite(units::CONSOLE_UNIT)
         .text("NORBS ")
         .integer(molecule.orbitalCount)
@@ -275,9 +271,10 @@ void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, c
     writeTextRecord(" ");
     records::ListWrite(VOLUME_UNIT).text("POINT_DATA ").integer(GRID_POINTS).end();
 
-    const PackedVolume& volume = *scaled.volume;
+    ZeroRuns zeroRuns;
+    scaleVolume(volume.values.data(), volume.count, normaliser, &zeroRuns);
     ShownRows shown;
-    findShownRows(volume, scaled.zeroRuns, shown);
+    findShownRows(volume, zeroRuns, shown);
     writeScalarBlock("POS", volume, shown, Lobe::Positive);
     writeScalarBlock("NEG", volume, shown, Lobe::Negative);
     writeScalarBlock("TOT", volume, shown, Lobe::Whole);

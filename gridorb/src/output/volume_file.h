@@ -51,29 +51,14 @@ void scaleVolume(float* values, std::size_t count, float normaliser, ZeroRuns* z
 // other), the whole orbital every magnitude. `count` at most 4096.
 void lobeBlockValues(const float* scaled, std::int32_t* block, std::size_t count, Lobe lobe);
 
-// The normaliser of the volume file for a volume whose range is `values`.
-inline float volumeNormaliser(const ValueRange& values) {
-    const ValueRange range = splitRange(values);
-    return chooseNormaliser(range.minimum, range.maximum);
-}
-
-// The volume scaled for the file, in place (the run needs it no more): a job
-// that can run on another thread while the calling one writes something else.
-struct VolumeScaling {
-    PackedVolume* volume;
-    float normaliser;
-    ZeroRuns zeroRuns;
-    static void run(void* scaling);
-};
-
 // The whole step: opens VELD.VTK on unit 24, splits (`values`: the range of
 // the signed volume), writes the two console summary lines and the file:
 // POS, NEG and TOT, the scaled values of the positive lobe, the negative lobe
 // and the whole orbital, 0 in the rows the volume does not hold. The volume
-// is scaled already (VolumeScaling, with volumeNormaliser(values)). The unit
-// is closed by STOP. `buffer`, if given, is lent to the unit to buffer the
-// file in (units::lendOutputBuffer).
-void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, const VolumeScaling& scaled,
+// is scaled in place on the way (the run needs it no more). The unit is
+// closed by STOP. `buffer`, if given, is lent to the unit to buffer the file
+// in (units::lendOutputBuffer).
+void writeVolumeOutput(const GridFrame& frame, const MoleculeRecord& molecule, PackedVolume& volume,
                        const ValueRange& values, std::span<char> buffer = {});
 
 }  // namespace gridorb::output
