@@ -156,6 +156,20 @@ TEST(ListWriteState, SetsTheStateThatTheFatalReportShows) {
     }
 }
 
+// The echo is a list WRITE of its own: the same record on its unit, and the
+// state a fatal report during it shows names that unit.
+TEST(ListWriteState, EchoWritesTheSameRecordOnItsOwnUnit) {
+    testsupport::ScratchDirectory directory;
+    constexpr int ECHO_UNIT = 78;
+    units::endRunOn(units::openOutputFile(ECHO_UNIT, (directory.path() / "echo.txt").string()));
+    const std::string written =
+        recordsWrittenBy([](int unit) { ListWrite(unit).integer(9).text(" ").real(-0.5F).endEchoedOn(ECHO_UNIT); });
+    EXPECT_EQ(units::statementState().currentUnit, ECHO_UNIT);
+    units::endRunOn(units::closeUnit(ECHO_UNIT));
+    EXPECT_EQ(written, " 9  -.5\r\n");
+    EXPECT_EQ(directory.read("echo.txt"), written);
+}
+
 // A directory can be opened, but only for reading: the first WRITE's
 // reopen for update then fails, whoever runs the test.
 TEST(ListWriteDeathTest, ReadOnlyFileEndsTheRun) {

@@ -22,8 +22,17 @@ AtomPosition positionInAngstrom(const MoleculeRecord& molecule, int atom) {
             static_cast<float>(static_cast<double>(bohr[2]) * static_cast<double>(BOHR_LENGTH))};
 }
 
-void writeAtomLine(int unit, std::int32_t atomicNumber, const AtomPosition& position) {
-    records::ListWrite(unit).integer(atomicNumber).text(" ").real(position.x).real(position.y).real(position.z).end();
+// The line goes to TARNEL.COR, then the same bytes to the console. It is
+// at most 64 columns (" -2147483648", " " and three reals of 17), so it is
+// one record.
+void writeAtomLine(std::int32_t atomicNumber, const AtomPosition& position) {
+    records::ListWrite(COORDINATE_UNIT)
+        .integer(atomicNumber)
+        .text(" ")
+        .real(position.x)
+        .real(position.y)
+        .real(position.z)
+        .endEchoedOn(units::CONSOLE_UNIT);
 }
 
 }  // namespace
@@ -37,9 +46,7 @@ void writeCoordinateFile(const MoleculeRecord& molecule, const GridFrame& frame)
 
     const int atomCount = molecule.atomCount;
     for (int atom = 0; atom < atomCount; ++atom) {
-        const std::int32_t atomicNumber = molecule.atomicNumbers[static_cast<std::size_t>(atom)];
-        writeAtomLine(COORDINATE_UNIT, atomicNumber, positionInAngstrom(molecule, atom));
-        writeAtomLine(units::CONSOLE_UNIT, atomicNumber, positionInAngstrom(molecule, atom));
+        writeAtomLine(molecule.atomicNumbers[static_cast<std::size_t>(atom)], positionInAngstrom(molecule, atom));
     }
 
     records::ListWrite(COORDINATE_UNIT).real(frame.spanDivisor).end();

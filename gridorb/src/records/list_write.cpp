@@ -60,4 +60,13 @@ ListWrite& ListWrite::text(std::string_view value) {
 
 void ListWrite::end() { recordBuffer().endRecord(unit_); }
 
+void ListWrite::endEchoedOn(int unit) {
+    RecordBuffer& buffer = recordBuffer();
+    buffer.writeTo(unit_);
+    // The echo starts as any list WRITE does: a fatal report on it names its unit.
+    units::beginStatement(units::Statement::ListWrite, unit);
+    units::endRunOn(units::prepareForWrite(unit, "list output start"));
+    buffer.endRecord(unit);
+}
+
 }  // namespace gridorb::records

@@ -22,6 +22,9 @@ public:
     ListWrite& real(float value);
     ListWrite& text(std::string_view value);
     void end();
+    // end(), then the same record as a list WRITE of its own on `unit`,
+    // without laying it out again. The items must make one record.
+    void endEchoedOn(int unit);
 
 private:
     int unit_;

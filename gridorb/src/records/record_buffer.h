@@ -32,10 +32,14 @@ public:
         length_ += count;
     }
 
-    // Ends the record: its bytes go to the unit (which adds the line end),
-    // and the record position is 0 again.
+    // The record's bytes go to the unit (which adds the line end) and stay
+    // here, so that the same record can go to another unit too.
+    void writeTo(int unit) const { units::endRunOn(units::writeRecord(unit, data_ == nullptr ? "" : data_, length_)); }
+
+    // Ends the record: its bytes go to the unit, and the record position
+    // is 0 again.
     void endRecord(int unit) {
-        units::endRunOn(units::writeRecord(unit, data_ == nullptr ? "" : data_, length_));
+        writeTo(unit);
         length_ = 0;
     }
 
