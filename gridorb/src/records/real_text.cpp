@@ -1,6 +1,7 @@
 #include "records/real_text.h"
 
-#include <algorithm>
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -26,6 +27,141 @@ void justify(char* out, std::size_t width, bool minus, const char* text, std::si
     std::memset(out, ' ', start);
 }
 
+// A magnitude to nine significant digits: `digits` (100000000 to
+// 999999999) times 10^(exponent - 8).
+struct NineDigits {
+    std::uint32_t digits;
+    int exponent;
+};
+
+constexpr std::uint64_t NINE_DIGITS_END = 1'000'000'000;
+
+using Wide = unsigned __int128;
+
+// 10^0 .. 10^31: a float's 24-bit significand times 10^31 still fits.
+constexpr auto POWERS_OF_TEN = [] {
+    std::array<Wide, 32> powers{};
+    Wide power = 1;
+    for (Wide& p : powers) {
+        p = power;
+        power *= 10;
+    }
+    return powers;
+}();
+
+// quotient + remainder / divisor rounded to nearest, ties to even, as
+// to_chars rounds.
+std::uint64_t roundedQuotient(std::uint64_t quotient, Wide remainder, Wide divisor) {
+    Wide twice = remainder * 2;  // the divisor is at most 2^99
+    return quotient + (twice > divisor || (twice == divisor && (quotient & 1) != 0) ? 1 : 0);
+}
+
+// to_chars with a precision is slow. A float is m * 2^e with m < 2^24, so
+// for 2^-76 <= magnitude < 2^64 its nine digits, rounded as to_chars rounds,
+// come exactly from 128-bit integers. False outside that range.
+bool nineDigitsExactly(float magnitude, NineDigits& result) {
+    const auto bits = std::bit_cast<std::uint32_t>(magnitude);
+    const int biased = static_cast<int>(bits >> 23);
+    if (biased == 0) return false;  // subnormal: far below the range
+    const std::uint64_t m = (bits & 0x7FFFFF) | 0x800000;
+    const int e = biased - 150;
+    // floor(log10 2^(e+23)) (exact for |e+23| < 200); the magnitude's decimal
+    // exponent is this or one more.
+    int exponent = ((e + 23) * 78913) >> 18;
+    std::uint64_t quotient = 0;
+    Wide remainder = 0;
+    Wide divisor = 1;
+    if (e < 0) {
+        // magnitude * 10^(8 - exponent) = m * 10^(8 - exponent) / 2^-e.
+        if (exponent < -23) return false;
+        const int shift = -e;  // at most 100 here
+        Wide scaled = m * POWERS_OF_TEN[static_cast<std::size_t>(8 - exponent)];
+        if ((scaled >> shift) >= NINE_DIGITS_END) {
+            ++exponent;
+            scaled = m * POWERS_OF_TEN[static_cast<std::size_t>(8 - exponent)];
+        }
+        quotient = static_cast<std::uint64_t>(scaled >> shift);
+        divisor = Wide{1} << shift;
+        remainder = scaled & (divisor - 1);
+    } else {
+        // An integer: exact when it has nine digits or fewer.
+        if (e > 40) return false;
+        const std::uint64_t integer = m << e;
+        if (integer >= POWERS_OF_TEN[static_cast<std::size_t>(exponent + 1)]) ++exponent;
+        if (exponent <= 8) {
+            result = {static_cast<std::uint32_t>(integer * static_cast<std::uint64_t>(
+                                                               POWERS_OF_TEN[static_cast<std::size_t>(8 - exponent)])),
+                      exponent};
+            return true;
+        }
+        const auto power = static_cast<std::uint64_t>(POWERS_OF_TEN[static_cast<std::size_t>(exponent - 8)]);
+        quotient = integer / power;
+        remainder = integer % power;
+        divisor = power;
+    }
+    std::uint64_t digits = roundedQuotient(quotient, remainder, divisor);
+    // 999999999.5 and up is the next power of ten. No float in the range
+    // rounds so; 1e-23, just below it, does.
+    if (digits == NINE_DIGITS_END) {
+        digits /= 10;
+        ++exponent;
+    }
+    result = {static_cast<std::uint32_t>(digits), exponent};
+    return true;
+}
+
+// The same by to_chars, for any finite nonzero magnitude: "d.dddddddde-XX".
+NineDigits nineDigitsByToChars(double magnitude) {
+    char text[LIST_REAL_TEXT_CAPACITY];
+    const char* end = std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific, 8).ptr;
+    NineDigits result{static_cast<std::uint32_t>(text[0] - '0'), 0};
+    for (const char* c = text + 2; c != text + 10; ++c) {
+        result.digits = result.digits * 10 + static_cast<std::uint32_t>(*c - '0');
+    }
+    for (const char* c = text + 12; c != end; ++c) result.exponent = result.exponent * 10 + (*c - '0');
+    if (text[11] == '-') result.exponent = -result.exponent;
+    return result;
+}
+
+// As "%.9G": fixed form for decimal exponents -4..8, else d.ddddddddE+XXX
+// with a sign and three exponent digits; trailing zeros dropped, but the
+// point always written; no "0" before it (0.5 is ".5").
+char* layOut(NineDigits value, char* p) {
+    char digits[9];
+    for (int i = 8; i >= 0; --i) {
+        digits[i] = static_cast<char>('0' + value.digits % 10);
+        value.digits /= 10;
+    }
+    std::size_t count = 9;
+    while (digits[count - 1] == '0') --count;  // digits[0] is not '0'
+    auto put = [&p](const char* bytes, std::size_t length) {
+        std::memcpy(p, bytes, length);
+        p += length;
+    };
+    const int exponent = value.exponent;
+    if (exponent >= 0 && exponent <= 8) {
+        const auto whole = static_cast<std::size_t>(exponent + 1);
+        put(digits, whole);
+        *p++ = '.';
+        if (count > whole) put(digits + whole, count - whole);
+    } else if (exponent < 0 && exponent >= -4) {
+        *p++ = '.';
+        for (int zeros = -exponent - 1; zeros > 0; --zeros) *p++ = '0';
+        put(digits, count);
+    } else {
+        *p++ = digits[0];
+        *p++ = '.';
+        put(digits + 1, count - 1);
+        *p++ = 'E';
+        *p++ = exponent < 0 ? '-' : '+';
+        const int size = exponent < 0 ? -exponent : exponent;
+        *p++ = static_cast<char>('0' + size / 100);
+        *p++ = static_cast<char>('0' + size / 10 % 10);
+        *p++ = static_cast<char>('0' + size % 10);
+    }
+    return p;
+}
+
 }  // namespace
 
 std::size_t listRealText(float value, char out[LIST_REAL_TEXT_CAPACITY]) {
@@ -44,23 +180,9 @@ std::size_t listRealText(float value, char out[LIST_REAL_TEXT_CAPACITY]) {
     } else if (v == 0) {
         put("0.");
     } else {
-        // As "%.9G": nine significant digits, fixed form for decimal
-        // exponents -4..8, trailing zeros and a bare point removed.
-        char digits[LIST_REAL_TEXT_CAPACITY];
-        char* end = std::to_chars(digits, digits + sizeof digits, std::fabs(v), std::chars_format::general, 9).ptr;
-        const char* mantissa = digits;
-        if (*mantissa == '0') ++mantissa;  // 0.5 is written ".5"
-        const char* exponent = std::find(mantissa, static_cast<const char*>(end), 'e');
-        put({mantissa, static_cast<std::size_t>(exponent - mantissa)});
-        if (std::find(mantissa, exponent, '.') == exponent) *p++ = '.';
-        if (exponent != end) {
-            // "e+10" becomes "E+010": always a sign and three digits.
-            *p++ = 'E';
-            *p++ = exponent[1];
-            const char* expDigits = exponent + 2;
-            for (std::ptrdiff_t n = end - expDigits; n < 3; ++n) *p++ = '0';
-            put({expDigits, static_cast<std::size_t>(end - expDigits)});
-        }
+        NineDigits digits{};
+        if (!nineDigitsExactly(std::fabs(value), digits)) digits = nineDigitsByToChars(std::fabs(v));
+        p = layOut(digits, p);
     }
     return static_cast<std::size_t>(p - out);
 }

@@ -4,8 +4,9 @@
 #include <cstdint>
 #include <string_view>
 
-// The texts of numbers in output records. Conversions go through
-// std::to_chars: exact, correctly rounded and independent of the locale.
+// The texts of numbers in output records. Conversions are exact, correctly
+// rounded and independent of the locale: std::to_chars, or integer arithmetic
+// giving the same digits for most list reals.
 namespace gridorb::records {
 
 // Longest list-directed real text (" -1.17549435E-038" is 17).
