@@ -135,6 +135,18 @@ INSTANTIATE_TEST_SUITE_P(
                     RealCase{INF, "  Infinity"}, RealCase{-INF, " -Infinity"}, RealCase{NAN_VALUE, "  NaN"},
                     RealCase{-NAN_VALUE, "  NaN"}));
 
+// Where the exact integer path ends and to_chars takes over (2^-76 and
+// 2^64), its rounding (ties to even, a remainder over 2^40's ten digits),
+// the fixed form's two ends, and the one float whose nine digits round up
+// to a power of ten.
+INSTANTIATE_TEST_SUITE_P(
+    Edges, ListRealTextTest,
+    testing::Values(RealCase{0x1p-76F, "  1.32348898E-023"}, RealCase{0x1.fffffep-77F, "  1.3234889E-023"},
+                    RealCase{0x1.fffffep63F, "  1.8446743E+019"}, RealCase{0x1p64F, "  1.84467441E+019"},
+                    RealCase{1048576.125F, "  1048576.12"}, RealCase{1048576.375F, "  1048576.38"},
+                    RealCase{0x1p40F, "  1.09951163E+012"}, RealCase{1.00000005E-4F, "  .000100000005"},
+                    RealCase{999999936.0F, "  999999936."}, RealCase{1.0E-23F, "  1.E-023"}));
+
 TEST(ListWriteState, SetsTheStateThatTheFatalReportShows) {
     for (bool sequential : {false, true}) {
         units::StatementState& state = units::statementState();
