@@ -42,11 +42,11 @@ namespace {
 
 // The exponentials are formed in double as guardedExp forms each, four at a
 // time: x (a float, exact in double) = n*ln2 + r with |r| <= ln2/2, exp(r)
-// by a polynomial, and 2^n put into the exponent. That double lies within
-// about 12 units in its last place of the true exp(x), and the C library's
-// within 1, so both round to the same float unless the double lies near the
-// middle between two floats. Where one does (a few lanes in a million), or
-// an argument is above 0, guardedExp itself forms the lot.
+// by a polynomial, and 2^n put into the exponent. For every float from -19
+// to 0 that double lies within 8 units in its last place of the C library's
+// exp(x), so both round to the same float unless they lie near the middle
+// between two floats. Where the double does (about one lane in a million),
+// or an argument is above 0, guardedExp itself forms the lot.
 typedef float Float4 __attribute__((vector_size(16)));
 typedef double Double4 __attribute__((vector_size(32)));
 typedef std::int64_t Long4 __attribute__((vector_size(32)));
