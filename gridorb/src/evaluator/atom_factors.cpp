@@ -84,19 +84,22 @@ constexpr std::size_t BLOCKS = CHUNK / 4;
 constexpr std::size_t SEQUENCES = 18;
 constexpr std::size_t MAX_BLOCKS = SEQUENCES * BLOCKS;
 
-// Room for the values between the passes of exponentials().
+// Room for the values between the passes of exponentials(), for this many
+// blocks at a time: enough for the processor to overlap them, and a few
+// pages of stack the less (each fresh page costs about 2 µs here).
+constexpr std::size_t PASS_BLOCKS = 64;
 struct Intermediates {
-    Double4 value[MAX_BLOCKS];
-    Long4 scale[MAX_BLOCKS];
+    Double4 value[PASS_BLOCKS];
+    Long4 scale[PASS_BLOCKS];
 };
 
 // g = guardedExp of the arguments x, each from -19 to 0 or ZERO_ARGUMENT,
-// in the listed blocks of 4 lanes. Returns false where a double lay too
+// in the listed blocks of 4 lanes (at most PASS_BLOCKS). Returns false where a double lay too
 // near halfway to be sure of. In three passes over the blocks: in one, the
 // chain of dependent operations per block is too long for the processor to
 // work on many blocks at once.
-[[gnu::always_inline]] inline bool exponentials(const float* x, float* g, const std::uint16_t* blocks,
-                                                std::size_t count, Intermediates& m) {
+[[gnu::always_inline]] inline bool exponentialPass(const float* x, float* g, const std::uint16_t* blocks,
+                                                   std::size_t count, Intermediates& m) {
     for (std::size_t j = 0; j < count; ++j) {
         Float4 arguments;
         std::memcpy(&arguments, x + 4 * std::size_t{blocks[j]}, sizeof arguments);
@@ -123,6 +126,16 @@ struct Intermediates {
         near |= ((bits - (HALFWAY - NEAR_HALFWAY)) & LOW_BITS) - (2 * NEAR_HALFWAY + 1);
     }
     return (near[0] | near[1] | near[2] | near[3]) >= 0;
+}
+
+// The same for any number of blocks, PASS_BLOCKS at a time.
+[[gnu::always_inline]] inline bool exponentials(const float* x, float* g, const std::uint16_t* blocks,
+                                                std::size_t count, Intermediates& m) {
+    bool sure = true;
+    for (std::size_t done = 0; done < count; done += PASS_BLOCKS) {
+        sure &= exponentialPass(x, g, blocks + done, std::min(PASS_BLOCKS, count - done), m);
+    }
+    return sure;
 }
 
 // W float lanes: 8 with AVX2; 4 without, as wider comparisons would be

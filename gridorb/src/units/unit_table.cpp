@@ -41,6 +41,9 @@ struct Unit {
     // record.
     volatile std::size_t pending = 0;
     std::int64_t outputOffset = 0;
+    // Entries of g_repeats[unit] pending after the buffered bytes. With the
+    // unit, not the entries: every flush and close reads it.
+    volatile std::size_t repeats = 0;
     // Where the output is buffered when not in the unit's own buffer
     // (lendOutputBuffer), and how much that holds.
     char* volatile lent = nullptr;
@@ -59,8 +62,9 @@ char g_buffers[UNIT_COUNT][BUFFER_SIZE];
 // Copies of a record that go out after the first `at` pending bytes of the
 // unit's buffer, written straight from `copies`, which holds at least
 // `count` of them, each `length` bytes. Entries [0, count) are pending, in
-// order; an entry is complete before the count takes it in. Apart from the
-// units, so that the unit table's start-up does not touch them.
+// order; an entry is complete before the unit's `repeats` count takes it in.
+// Apart from the units, so that the unit table's start-up does not touch
+// them, and only a unit that repeats records touches its own.
 struct Repeat {
     std::size_t at;
     const char* copies;
@@ -68,11 +72,7 @@ struct Repeat {
     std::size_t count;
 };
 constexpr std::size_t MAX_REPEATS = 128;
-struct Repeats {
-    Repeat list[MAX_REPEATS];
-    volatile std::size_t count;
-};
-Repeats g_repeats[UNIT_COUNT];
+Repeat g_repeats[UNIT_COUNT][MAX_REPEATS];
 
 bool validUnit(int unit) { return unit >= 0 && unit < UNIT_COUNT; }
 
@@ -126,8 +126,8 @@ bool writeAllPieces(int fd, iovec* pieces, int count) {
 // system. Async-signal-safe.
 bool flushPending(int index) {
     Unit& u = g_units[index];
-    Repeats& repeats = g_repeats[index];
-    const std::size_t n = u.pending, r = repeats.count;
+    const Repeat* repeats = g_repeats[index];
+    const std::size_t n = u.pending, r = u.repeats;
     if ((n == 0 && r == 0) || u.fd < 0) return true;
     bool ok;
     std::size_t total = n;
@@ -139,7 +139,7 @@ bool flushPending(int index) {
         int count = 0;
         std::size_t from = 0;
         for (std::size_t i = 0; i < r; ++i) {
-            const Repeat& repeat = repeats.list[i];
+            const Repeat& repeat = repeats[i];
             if (repeat.at > from) pieces[count++] = {buffer + from, repeat.at - from};
             pieces[count++] = {const_cast<char*>(repeat.copies), repeat.length * repeat.count};
             total += repeat.length * repeat.count;
@@ -151,7 +151,7 @@ bool flushPending(int index) {
     u.outputOffset += static_cast<std::int64_t>(total);
     std::atomic_signal_fence(std::memory_order_seq_cst);
     u.pending = 0;
-    repeats.count = 0;
+    u.repeats = 0;
     return ok;
 }
 
@@ -167,7 +167,7 @@ Failure failed(int index, bool ok, const char* context, int number = 0) {
     u.fd = -1;
     u.connected = false;
     u.pending = 0;
-    g_repeats[index].count = 0;
+    u.repeats = 0;
     return {error, context};
 }
 
@@ -197,7 +197,7 @@ Failure closeIndex(int index, bool report) {
     u.pending = 0;
     u.lent = nullptr;
     u.capacity = BUFFER_SIZE;
-    g_repeats[index].count = 0;
+    u.repeats = 0;
     return {};
 }
 
@@ -456,14 +456,13 @@ char* recordRoom(int unit, std::size_t capacity, Failure& failure) {
 Failure repeatRecord(int unit, const char* copies, std::size_t length, std::size_t count) {
     if (!validUnit(unit) || !g_units[unit].connected || g_units[unit].fd < 0) [[unlikely]] return {};
     Unit& u = g_units[unit];
-    Repeats& repeats = g_repeats[unit];
     if (count == 0) return {};
-    if (repeats.count == MAX_REPEATS) {
+    if (u.repeats == MAX_REPEATS) {
         if (Failure f = flushForRoom(unit)) return f;
     }
-    repeats.list[repeats.count] = {u.pending, copies, length, count};
+    g_repeats[unit][u.repeats] = {u.pending, copies, length, count};
     std::atomic_signal_fence(std::memory_order_seq_cst);
-    repeats.count = repeats.count + 1;
+    u.repeats = u.repeats + 1;
     u.written = true;
     if (u.flushEachRecord) [[unlikely]] return flushForRoom(unit);
     return {};
