@@ -269,7 +269,7 @@ Failure openOutputFile(int unit, std::string_view name) {
     struct stat st;
     u.regularFile = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     u.fd = fd;
-    u.flushEachRecord = ::isatty(fd) != 0;
+    u.flushEachRecord = !u.regularFile && ::isatty(fd) != 0;  // a file is no terminal: no need to ask
     u.connected = true;
     return {};
 }
