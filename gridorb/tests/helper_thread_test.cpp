@@ -71,5 +71,23 @@ TEST(HelperThread, AJobNotBegunIsTakenBack) {
     EXPECT_TRUE(idle.started());
 }
 
+// Two helpers at once (one on the static stack, one on the system's) each
+// run their own job.
+TEST(HelperThread, TwoAtOnceRunTheirOwnJobs) {
+    std::atomic<int> first = 0, second = 0;
+    {
+        HelperThread a, b;
+        auto count = [](void* n) { static_cast<std::atomic<int>*>(n)->fetch_add(1); };
+        a.run(count, &first);
+        b.run(count, &second);
+        EXPECT_EQ(first.load(), a.finish() ? 1 : 0);
+        EXPECT_EQ(second.load(), b.finish() ? 1 : 0);
+    }
+    HelperThread again;  // the static stack is free again
+    int ran = 0;
+    again.run([](void* n) { ++*static_cast<int*>(n); }, &ran);
+    EXPECT_EQ(ran, again.finish() ? 1 : 0);
+}
+
 }  // namespace
 }  // namespace gridorb::evaluator

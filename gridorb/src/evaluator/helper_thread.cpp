@@ -15,6 +15,14 @@ constexpr std::size_t PAGE = 4096;
 // Pages faulted in per call: few calls, and a stop is seen soon.
 constexpr std::size_t WARM_STEP = 16 * PAGE;
 
+// The thread's stack, in static storage: the system's own for a thread is
+// a fresh mapping with a guard page, two more system calls on the caller's
+// way (and a third as the thread ends) on every run. One helper at a time
+// has it; another gets the system's.
+constexpr std::size_t STACK_SIZE = 256 * 1024;  // a run uses about 30 KB of it
+alignas(PAGE) char g_stack[STACK_SIZE];
+std::atomic<bool> g_stackTaken{false};
+
 // The processors this process may use, less the one the caller runs on now.
 bool otherProcessors(cpu_set_t& set) {
     if (sched_getaffinity(0, sizeof set, &set) != 0) return false;
@@ -51,9 +59,17 @@ HelperThread::HelperThread(std::span<std::byte> first, std::span<std::byte> seco
     if (pthread_attr_init(&attributes) != 0) return;
     cpu_set_t others;
     if (otherProcessors(others)) pthread_attr_setaffinity_np(&attributes, sizeof others, &others);
+    ownsStack_ = !g_stackTaken.exchange(true, std::memory_order_acquire);
+    if (ownsStack_ && pthread_attr_setstack(&attributes, g_stack, STACK_SIZE) != 0) releaseStack();
     started_ = pthread_create(&thread_, &attributes, threadMain, this) == 0 ||
                pthread_create(&thread_, nullptr, threadMain, this) == 0;
     pthread_attr_destroy(&attributes);
+    if (!started_) releaseStack();
+}
+
+void HelperThread::releaseStack() {
+    if (ownsStack_) g_stackTaken.store(false, std::memory_order_release);
+    ownsStack_ = false;
 }
 
 HelperThread::~HelperThread() {
@@ -64,6 +80,7 @@ HelperThread::~HelperThread() {
         stage_.notify_one();
     }
     pthread_join(thread_, nullptr);
+    releaseStack();
 }
 
 void HelperThread::run(void (*job)(void*), void* context) {

@@ -37,6 +37,7 @@ public:
 
 private:
     static void* threadMain(void* self);
+    void releaseStack();
 
     std::span<std::byte> warm_[2];
     std::atomic<bool> stopWarming_{false};
@@ -47,6 +48,7 @@ private:
     pthread_t thread_{};
     bool started_ = false;
     bool handed_ = false;
+    bool ownsStack_ = false;  // runs on the static stack
 };
 
 }  // namespace gridorb::evaluator
