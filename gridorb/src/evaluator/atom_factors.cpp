@@ -326,40 +326,7 @@ void fillAtomFactorsOn(const AtomInput& atom, basis::Shell shell, const std::arr
     }
 }
 
-// guardedExp of x into out, four at a time.
-[[gnu::always_inline]] inline void guardedExpsBody(std::span<const float> x, std::span<float> out) {
-    for (std::size_t begin = 0; begin < x.size(); begin += CHUNK) {
-        const std::size_t n = std::min(CHUNK, x.size() - begin);
-        alignas(32) float arguments[CHUNK], results[CHUNK];
-        bool above = false;
-        for (std::size_t i = 0; i < CHUNK; ++i) {
-            const float v = i < n ? x[begin + i] : NAN;
-            arguments[i] = blockArgument(v);
-            above |= v > 0.0f;
-        }
-        std::uint16_t blocks[BLOCKS];
-        for (std::size_t b = 0; b < BLOCKS; ++b) blocks[b] = static_cast<std::uint16_t>(b);
-        Intermediates intermediates;
-        if (!exponentials(arguments, results, blocks, BLOCKS, intermediates) || above) {
-            for (std::size_t i = 0; i < n; ++i) results[i] = guardedExp(arguments[i]);
-        }
-        std::copy_n(results, n, out.data() + begin);
-    }
-}
-
-GRIDORB_AVX2_TARGET void guardedExpsAvx2(std::span<const float> x, std::span<float> out) { guardedExpsBody(x, out); }
-
 }  // namespace
-
-void guardedExps(std::span<const float> x, std::span<float> out) {
-    if (platform::hasAvx2()) {
-        guardedExpsAvx2(x, out);
-    } else {
-        guardedExpsBaseline(x, out);
-    }
-}
-
-void guardedExpsBaseline(std::span<const float> x, std::span<float> out) { guardedExpsBody(x, out); }
 
 AtomFactors computeAtomFactors(const AtomInput& atom, const GridFrame& frame, const basis::BasisWeights& weights) {
     AtomFactors factors;
@@ -377,12 +344,6 @@ AtomFactors computeAtomFactors(const AtomInput& atom, const GridFrame& frame, co
 void fillAtomFactors(const AtomInput& atom, basis::Shell shell, const std::array<std::span<const float>, 3>& planes,
                      const basis::BasisWeights& weights, const std::array<PrimitiveTables, 3>& tables) {
     fillAtomFactorsOn<0>(atom, shell, planes, weights, tables);
-}
-
-void fillAtomFactorsBaseline(const AtomInput& atom, basis::Shell shell,
-                             const std::array<std::span<const float>, 3>& planes, const basis::BasisWeights& weights,
-                             const std::array<PrimitiveTables, 3>& tables) {
-    fillAtomFactorsBody<4, 0>(atom, shell, planes, weights, tables);
 }
 
 }  // namespace gridorb::evaluator

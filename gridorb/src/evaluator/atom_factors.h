@@ -21,12 +21,6 @@ inline constexpr float EXPONENT_CUT_OFF = -19.0f;
 // exp(x) in double, rounded to float, for x >= -19; 0 otherwise (also NaN).
 float guardedExp(float x);
 
-// out[i] = guardedExp(x[i]) bit for bit, four values at a time (the factor
-// tables' exponentials); out holds as many values as x.
-void guardedExps(std::span<const float> x, std::span<float> out);
-// The same as built for processors without AVX2 (which guardedExps runs there).
-void guardedExpsBaseline(std::span<const float> x, std::span<float> out);
-
 // What the factors of one atom are made from. Coefficients are c_b .. c_b+3
 // of the chosen orbital, b being the atom's first basis function (a 1s atom
 // uses only c_b).
@@ -78,9 +72,5 @@ struct PrimitiveTables {
 };
 void fillAtomFactors(const AtomInput& atom, basis::Shell shell, const std::array<std::span<const float>, 3>& planes,
                      const basis::BasisWeights& weights, const std::array<PrimitiveTables, 3>& tables);
-// The same as built for processors without AVX2 (which fillAtomFactors runs there).
-void fillAtomFactorsBaseline(const AtomInput& atom, basis::Shell shell,
-                             const std::array<std::span<const float>, 3>& planes, const basis::BasisWeights& weights,
-                             const std::array<PrimitiveTables, 3>& tables);
 
 }  // namespace gridorb::evaluator
