@@ -18,9 +18,9 @@ constexpr std::size_t WARM_STEP = 16 * PAGE;
 // The thread's stack, in static storage: the system's own for a thread is
 // a fresh mapping with a guard page, two more system calls on the caller's
 // way (and a third as the thread ends) on every run. One helper at a time
-// has it; another gets the system's.
-// A run uses about 30 KB of it; the thread sanitizer wants 900 KB for its
-// own. Pages never touched cost nothing.
+// has it; another gets the system's. A run uses about 30 KB of it, the
+// thread sanitizer wants 900 KB for its own, and pages never touched cost
+// nothing.
 constexpr std::size_t STACK_SIZE = 1024 * 1024;
 alignas(PAGE) char g_stack[STACK_SIZE];
 std::atomic<bool> g_stackTaken{false};
