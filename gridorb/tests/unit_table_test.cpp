@@ -21,7 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-char g_lent[3 * OUTPUT_BUFFER_SIZE];  // memory a run lends a unit, larger than its own buffer
+char g_lent[3 * UNIT_BUFFER_SIZE];  // memory a run lends a unit, larger than its own buffer
 
 std::size_t readAll(int unit, char* destination, std::size_t length) {
     std::size_t got = 0;

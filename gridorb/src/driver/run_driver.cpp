@@ -112,11 +112,11 @@ int runGridorb(int argc, char** argv) {
 
     // 8: VELD.VTK and the console summary, buffered in the atoms' layouts,
     // which the run needs no more: as much of them as the atoms filled.
-    static_assert(sizeof evaluation.layouts >= units::OUTPUT_BUFFER_SIZE);
+    static_assert(sizeof evaluation.layouts >= units::UNIT_BUFFER_SIZE);
     const std::size_t laidOut = static_cast<std::size_t>(run.molecule.atomCount) * sizeof(evaluator::KernelAtom);
     output::writeVolumeOutput(run.frame, run.molecule, evaluation.volume, values,
                               std::span(reinterpret_cast<char*>(&evaluation.layouts),
-                                        std::clamp(laidOut, units::OUTPUT_BUFFER_SIZE, sizeof evaluation.layouts)));
+                                        std::clamp(laidOut, units::UNIT_BUFFER_SIZE, sizeof evaluation.layouts)));
 
     // 9: the helper, its job done or taken back unbegun, is joined last, so
     // that one the system was slow to run holds up nothing.

@@ -30,19 +30,6 @@ bool allFinite(const std::array<float, N>& table) {
     return full == 0;
 }
 
-// Whether any of entries [begin, end) is other than +-0.
-template <std::size_t N>
-bool anyNonZero(const std::array<std::uint32_t, N>& bits, std::size_t begin, std::size_t end) {
-    std::uint32_t any = 0;
-    for (std::size_t i = begin; i < end; ++i) any |= bits[i] & 0x7fffffffu;
-    return any != 0;
-}
-
-template <std::size_t N>
-bool allZero(const std::array<float, N>& table) {
-    return !anyNonZero(bitsOf(table), 0, N);
-}
-
 // Bit i set where entry i is other than +-0 (NaN counts as other): four
 // entries a step where the processor gathers comparisons into a mask (an
 // atom's tables are scanned a dozen times each), one at a time elsewhere.
@@ -69,6 +56,11 @@ IndexRange nonZeroRange(const std::array<float, N>& table) {
     const std::uint64_t mask = nonZeroMask(table);
     if (mask == 0) return {static_cast<std::int32_t>(N), static_cast<std::int32_t>(N)};
     return {std::countr_zero(mask), 64 - std::countl_zero(mask)};
+}
+
+template <std::size_t N>
+bool allZero(const std::array<float, N>& table) {
+    return nonZeroMask(table) == 0;
 }
 
 // The largest |v| of a table of finite values: without its sign bit a

@@ -20,9 +20,6 @@
 namespace gridorb::units {
 namespace {
 
-// One stream buffer per unit, in static storage: nothing is allocated while
-// the run writes, and a signal handler can reach every byte still to go out.
-constexpr std::size_t BUFFER_SIZE = OUTPUT_BUFFER_SIZE;
 
 struct Unit {
     bool connected = false;
@@ -47,7 +44,7 @@ struct Unit {
     // Where the output is buffered when not in the unit's own buffer
     // (lendOutputBuffer), and how much that holds.
     char* volatile lent = nullptr;
-    std::size_t capacity = BUFFER_SIZE;
+    std::size_t capacity = UNIT_BUFFER_SIZE;
 
     // Input: the buffer holds the file's bytes [inputStart, inputStart +
     // inputLength); `readOffset` is the next byte the reader takes.
@@ -57,7 +54,9 @@ struct Unit {
 };
 
 Unit g_units[UNIT_COUNT];
-char g_buffers[UNIT_COUNT][BUFFER_SIZE];
+// One stream buffer per unit, in static storage: nothing is allocated while
+// the run writes, and a signal handler can reach every byte still to go out.
+char g_buffers[UNIT_COUNT][UNIT_BUFFER_SIZE];
 
 // Copies of a record that go out after the first `at` pending bytes of the
 // unit's buffer, written straight from `copies`, which holds at least
@@ -196,7 +195,7 @@ Failure closeIndex(int index, bool report) {
     u.connected = false;
     u.pending = 0;
     u.lent = nullptr;
-    u.capacity = BUFFER_SIZE;
+    u.capacity = UNIT_BUFFER_SIZE;
     u.repeats = 0;
     return {};
 }
@@ -340,7 +339,7 @@ Failure prepareForWrite(int unit, const char* failureContext) {
 }
 
 void lendOutputBuffer(int unit, char* memory, std::size_t size) {
-    if (!validUnit(unit) || !g_units[unit].connected || size < OUTPUT_BUFFER_SIZE) return;
+    if (!validUnit(unit) || !g_units[unit].connected || size < UNIT_BUFFER_SIZE) return;
     Unit& u = g_units[unit];
     // Bytes already buffered move along; a handler meanwhile finds them in either place.
     if (u.pending > 0) std::memcpy(memory, outputBuffer(unit), u.pending);
@@ -394,7 +393,8 @@ Failure positionInput(int index, const char* context, bool& atEnd) {
     }
     while (fdOffset < u.readOffset) {
         std::int64_t gap = u.readOffset - fdOffset;
-        std::size_t want = gap < static_cast<std::int64_t>(BUFFER_SIZE) ? static_cast<std::size_t>(gap) : BUFFER_SIZE;
+        std::size_t want =
+            gap < static_cast<std::int64_t>(UNIT_BUFFER_SIZE) ? static_cast<std::size_t>(gap) : UNIT_BUFFER_SIZE;
         ssize_t n = ::read(u.fd, buffer, want);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return {errno, context};
@@ -499,7 +499,7 @@ Failure readBytes(int unit, void* destination, std::size_t length, const char* c
             continue;
         }
         std::size_t got = 0;
-        if (length - done >= BUFFER_SIZE) {
+        if (length - done >= UNIT_BUFFER_SIZE) {
             // Large items (the matrices) straight into place: one copy, not two.
             if (Failure f = readInput(unit, out + done, length - done, context, got)) return f;
             done += got;
@@ -508,7 +508,7 @@ Failure readBytes(int unit, void* destination, std::size_t length, const char* c
             // As much as the item needs, in whole pages: a file of small
             // records (the head of FOR013) touches one page of the buffer, not 16.
             constexpr std::size_t PAGE = 4096;
-            const std::size_t want = std::min(BUFFER_SIZE, (length - done + PAGE - 1) / PAGE * PAGE);
+            const std::size_t want = std::min(UNIT_BUFFER_SIZE, (length - done + PAGE - 1) / PAGE * PAGE);
             if (Failure f = readInput(unit, g_buffers[unit], want, context, got)) return f;
         }
         if (got == 0) break;  // end of file

@@ -61,15 +61,16 @@ void flushStandardStreams();
 // given context ("list output start" or "write start").
 Failure prepareForWrite(int unit, const char* failureContext);
 
-// Each unit buffers its output in a buffer of its own, OUTPUT_BUFFER_SIZE
-// bytes in static storage. lendOutputBuffer gives a connected unit `size`
-// bytes of the caller's instead (at least OUTPUT_BUFFER_SIZE; less is not
-// taken), until it is closed or opened again: memory the run has used before
-// and needs no more, whose pages are in already (a fresh page costs about
-// 2 µs on the machines measured), and the more of it the fewer writes (on
-// ext4 each costs about 5 µs more). The memory must outlive the unit's
-// connection; a signal handler may flush from it.
-inline constexpr std::size_t OUTPUT_BUFFER_SIZE = 64 * 1024;
+// Each unit buffers its input or output in a buffer of its own,
+// UNIT_BUFFER_SIZE bytes in static storage. lendOutputBuffer gives a
+// connected unit `size` bytes of the caller's for its output instead (at
+// least UNIT_BUFFER_SIZE; less is not taken), until it is closed or opened
+// again: memory the run has used before and needs no more, whose pages are
+// in already (a fresh page costs about 2 µs on the machines measured), and
+// the more of it the fewer writes (on ext4 each costs about 5 µs more). The
+// memory must outlive the unit's connection; a signal handler may flush
+// from it.
+inline constexpr std::size_t UNIT_BUFFER_SIZE = 64 * 1024;
 void lendOutputBuffer(int unit, char* memory, std::size_t size);
 
 // Ends a record: the bytes plus CR LF go to the unit's stream in one piece.
