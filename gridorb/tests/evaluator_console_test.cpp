@@ -49,7 +49,7 @@ TEST(EvaluatorConsole, RecordsInTheirOrderAndLayout) {
     units::connectStandardUnits();
     ::testing::internal::CaptureStdout();
     evaluator::HelperThread helper;
-    evaluator::evaluateOrbital(m->molecule, m->coefficients, 2, m->frame, *layouts, *visible, &helper);
+    evaluator::evaluateOrbital(m->molecule, m->coefficients, 2, m->frame, *layouts, *visible, 0, &helper);
     units::flushStandardStreams();
     const std::string console = ::testing::internal::GetCapturedStdout();
 

@@ -153,7 +153,7 @@ TEST(EvaluatorIdentity, VisibleValuesAreThoseOfEveryValue) {
     auto check = [&](const Prepared& p) {
         const ValueRange all = evaluator::evaluateVolume(p.atoms, p.frame, weights, *every, 1);
         evaluator::HelperThread helper;
-        const ValueRange seen = evaluator::evaluateVisible(p.atoms, p.frame, weights, *layouts, *visible, &helper);
+        const ValueRange seen = evaluator::evaluateVisible(p.atoms, p.frame, weights, *layouts, *visible, 0, &helper);
         EXPECT_EQ(seen.minimum, all.minimum);
         EXPECT_EQ(seen.maximum, all.maximum);
         const float peak = std::max(std::fabs(all.minimum), std::fabs(all.maximum));

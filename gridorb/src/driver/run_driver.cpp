@@ -1,6 +1,7 @@
 #include "driver/run_driver.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <new>
 #include <optional>
@@ -19,6 +20,7 @@
 #include "model/orbital_volume.h"
 #include "output/coordinate_file.h"
 #include "output/volume_file.h"
+#include "platform/pages.h"
 #include "units/unit_table.h"
 #include "wavefunction/orbital_number.h"
 #include "wavefunction/wavefunction_file.h"
@@ -66,6 +68,46 @@ constexpr std::int32_t ONE_THREAD_ORBITALS = 8;
 // 30, started early: 2% slower).
 constexpr std::int32_t WARMING_ORBITALS = 128;
 
+// The two stretches of the run's storage that reading FOR013 wrote, whose
+// pages are in place: the coordinates, exponents and matrix A, and matrix B
+// (each of order n, from its start).
+struct ReadStretches {
+    std::array<const char*, 2> begin;
+    std::array<const char*, 2> end;
+};
+
+ReadStretches readStretches(const RawWavefunction& raw, std::int32_t n) {
+    const auto elements = static_cast<std::size_t>(n) * static_cast<std::size_t>(n);
+    const auto* a = reinterpret_cast<const char*>(&raw);
+    const auto* b = reinterpret_cast<const char*>(raw.basisTransform.data());
+    return {{a, b},
+            {reinterpret_cast<const char*>(raw.orbitalVectors.data() + elements),
+             reinterpret_cast<const char*>(raw.basisTransform.data() + elements)}};
+}
+
+// Faults in together the pages of `region` that the reading left fresh:
+// one at a time, each first write traps.
+void populateUnread(const ReadStretches& read, std::span<char> region) {
+    const char* from = region.data();
+    const char* const end = region.data() + region.size();
+    for (std::size_t k = 0; k < 2 && from < end; ++k) {
+        const char* const fresh = std::min(read.begin[k], end);
+        if (from < fresh) platform::populatePages(from, static_cast<std::size_t>(fresh - from));
+        from = std::max(from, read.end[k]);
+    }
+    if (from < end) platform::populatePages(from, static_cast<std::size_t>(end - from));
+}
+
+// How many floats from `values` on lie in what the reading wrote.
+std::uint32_t floatsInPlace(const ReadStretches& read, const float* values) {
+    const auto* p = reinterpret_cast<const char*>(values);
+    for (std::size_t k = 0; k < 2; ++k) {
+        if (p >= read.begin[k] && p < read.end[k])
+            return static_cast<std::uint32_t>(std::min<std::size_t>(static_cast<std::size_t>(read.end[k] - p) / sizeof(float), GRID_POINTS));
+    }
+    return 0;
+}
+
 bool wantsHelper(std::int32_t orbitalCount) {
     return orbitalCount > ONE_THREAD_ORBITALS && evaluator::defaultThreadCount() >= 2;
 }
@@ -103,20 +145,26 @@ int runGridorb(int argc, char** argv) {
     run.frame = grid::layOutGridFrame(run.molecule);
 
     // 6: the orbital on the grid, the helper summing its share of the rows.
+    // The atoms' layouts are later VELD.VTK's buffer, as much of them as the
+    // atoms fill: its pages are faulted in together, where they are fresh.
+    static_assert(sizeof evaluation.layouts >= units::UNIT_BUFFER_SIZE);
+    const std::size_t laidOut = static_cast<std::size_t>(run.molecule.atomCount) * sizeof(evaluator::KernelAtom);
+    const std::span<char> volumeBuffer(reinterpret_cast<char*>(&evaluation.layouts),
+                                       std::clamp(laidOut, units::UNIT_BUFFER_SIZE, sizeof evaluation.layouts));
+    const ReadStretches read = readStretches(raw, run.molecule.orbitalCount);
+    populateUnread(read, volumeBuffer);
     if (!helper && wantsHelper(run.molecule.orbitalCount)) helper.emplace();
     const ValueRange values = evaluator::evaluateOrbital(run.molecule, run.coefficients, orbitalNumber, run.frame,
-                                                         evaluation.layouts, evaluation.volume, helper ? &*helper : nullptr);
+                                                         evaluation.layouts, evaluation.volume,
+                                                         floatsInPlace(read, evaluation.volume.values.data()),
+                                                         helper ? &*helper : nullptr);
 
     // 7: TARNEL.COR, complete and closed before VELD.VTK is opened.
     output::writeCoordinateFile(run.molecule, run.frame);
 
     // 8: VELD.VTK and the console summary, buffered in the atoms' layouts,
-    // which the run needs no more: as much of them as the atoms filled.
-    static_assert(sizeof evaluation.layouts >= units::UNIT_BUFFER_SIZE);
-    const std::size_t laidOut = static_cast<std::size_t>(run.molecule.atomCount) * sizeof(evaluator::KernelAtom);
-    output::writeVolumeOutput(run.frame, run.molecule, evaluation.volume, values,
-                              std::span(reinterpret_cast<char*>(&evaluation.layouts),
-                                        std::clamp(laidOut, units::UNIT_BUFFER_SIZE, sizeof evaluation.layouts)));
+    // which the run needs no more.
+    output::writeVolumeOutput(run.frame, run.molecule, evaluation.volume, values, volumeBuffer);
 
     // 9: the helper, its job done or taken back unbegun, is joined last, so
     // that one the system was slow to run holds up nothing.

@@ -35,7 +35,7 @@ void writeCoordinateListing(const MoleculeRecord& molecule, int atomCount) {
 
 ValueRange evaluateOrbital(const MoleculeRecord& molecule, const CoefficientMatrix& coefficients,
                            std::int32_t orbitalNumber, GridFrame& frame, AtomLayouts& layouts, PackedVolume& volume,
-                           HelperThread* helper) {
+                           std::uint32_t valuesInPlace, HelperThread* helper) {
     const MoleculeAtoms atoms = gatherAtomInputs(molecule, coefficients, orbitalNumber);
 
     records::ListWrite(CONSOLE).text(" EVALUATING THE SEMIEMPIRICAL WAVEFUNCTION").end();
@@ -47,7 +47,7 @@ ValueRange evaluateOrbital(const MoleculeRecord& molecule, const CoefficientMatr
 
     // Each atom's progress record goes out as this thread starts that atom:
     // an interrupted run shows the atoms it reached.
-    return evaluateVisible(atoms, frame, weights, layouts, volume, helper, [&](int i) {
+    return evaluateVisible(atoms, frame, weights, layouts, volume, valuesInPlace, helper, [&](int i) {
         records::FormattedWrite(CONSOLE, "(2(A,I5))")
             .text("PROCESSING ATOM NUMBER ")
             .integer(i + 1)

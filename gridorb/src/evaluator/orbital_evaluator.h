@@ -16,10 +16,10 @@ namespace gridorb::evaluator {
 // Writes the evaluator's console records, lays out the planes and fills
 // `volume` with the rows of orbital `orbitalNumber` (column of the
 // coefficients) that the volume file can show (evaluateVisible, working in
-// `layouts`, with `helper` if given); returns the range of all its values.
-// Molecule coordinates are in Bohr.
+// `layouts`, with `helper` if given; `valuesInPlace` as there); returns the
+// range of all its values. Molecule coordinates are in Bohr.
 ValueRange evaluateOrbital(const MoleculeRecord& molecule, const CoefficientMatrix& coefficients,
                            std::int32_t orbitalNumber, GridFrame& frame, AtomLayouts& layouts, PackedVolume& volume,
-                           HelperThread* helper);
+                           std::uint32_t valuesInPlace, HelperThread* helper);
 
 }  // namespace gridorb::evaluator

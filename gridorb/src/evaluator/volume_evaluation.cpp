@@ -18,6 +18,7 @@
 #include "evaluator/helper_thread.h"
 #include "evaluator/kernel_layout.h"
 #include "evaluator/row_bounds.h"
+#include "platform/pages.h"
 #include "platform/processor.h"
 
 namespace gridorb::evaluator {
@@ -162,6 +163,7 @@ struct SharedSweep {
     std::uint32_t* offset;
     bool packed;
     std::atomic<std::uint32_t> used{0};  // packed values handed out
+    std::atomic<std::uint32_t> faultedIn{0};  // values whose pages are in place
     // The largest |v| of the chunks finished so far (float bits, never NaN):
     // no greater than the normaliser of the volume file.
     std::atomic<std::uint32_t> peakFloor{0};
@@ -182,6 +184,21 @@ void raisePeakFloor(std::atomic<std::uint32_t>& floor, const ValueRange& range) 
     const std::uint32_t bits = std::bit_cast<std::uint32_t>(peak);  // ordered as the values are, for peak >= 0
     std::uint32_t seen = floor.load(std::memory_order_relaxed);
     while (bits > seen && !floor.compare_exchange_weak(seen, bits, std::memory_order_relaxed)) {
+    }
+}
+
+// The packed rows are handed out from the start of their memory on; where
+// it is fresh, zeroing them page by page would trap at each page.
+void faultIn(SharedSweep& work, std::uint32_t start, std::uint32_t next) {
+    constexpr std::uintptr_t PAGE = 4096;
+    std::uint32_t done = work.faultedIn.load(std::memory_order_relaxed);
+    if (next <= done) return;
+    // The page that holds value done - 1 is in place already.
+    auto from = reinterpret_cast<std::uintptr_t>(work.values + std::max(start, done));
+    if (start <= done && done > 0) from = (from + PAGE - 1) & ~(PAGE - 1);
+    const auto end = reinterpret_cast<std::uintptr_t>(work.values + next);
+    if (from < end) platform::populatePages(reinterpret_cast<const void*>(from), end - from);
+    while (next > done && !work.faultedIn.compare_exchange_weak(done, next, std::memory_order_relaxed)) {
     }
 }
 
@@ -213,6 +230,7 @@ std::pair<std::uint32_t, int> placeRows(SharedSweep& work, int izBegin, int izEn
         work.offset[firstRow + r] = keep ? next : PackedVolume::NO_ROW;
         next += keep ? POINTS_PER_AXIS : 0;
     }
+    faultIn(work, start, next);
     std::fill(work.values + start, work.values + next, 0.0f);
     return {start, kept * POINTS_PER_AXIS};
 }
@@ -269,11 +287,12 @@ void helperMain(void* context) {
 }
 
 ValueRange evaluate(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
-                    AtomLayouts& store, float* values, std::uint32_t* offset, bool packed, HelperThread* helper,
-                    const AtomStarted& atomStarted, std::uint32_t& used) {
+                    AtomLayouts& store, float* values, std::uint32_t* offset, bool packed, std::uint32_t valuesInPlace,
+                    HelperThread* helper, const AtomStarted& atomStarted, std::uint32_t& used) {
     SharedLayouts layouts(atoms, frame, weights, store.atoms);
     PlaneChunks chunks;
     SharedSweep shared{layouts, chunks, atoms.count, values, offset, packed};
+    shared.faultedIn.store(valuesInPlace, std::memory_order_relaxed);
 
     HelperWork work{shared, {}};
     const bool helped = helper != nullptr && helper->started();
@@ -312,15 +331,15 @@ ValueRange evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, co
     std::uint32_t used = 0;
     std::optional<HelperThread> helper;
     if (threadCount >= 2) helper.emplace();
-    return evaluate(atoms, frame, weights, store, psi.values.data(), inPlace.data(), false, helper ? &*helper : nullptr,
-                    atomStarted, used);
+    return evaluate(atoms, frame, weights, store, psi.values.data(), inPlace.data(), false, 0,
+                    helper ? &*helper : nullptr, atomStarted, used);
 }
 
 ValueRange evaluateVisible(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
-                           AtomLayouts& layouts, PackedVolume& volume, HelperThread* helper,
-                           const AtomStarted& atomStarted) {
-    return evaluate(atoms, frame, weights, layouts, volume.values.data(), volume.offset.data(), true, helper,
-                    atomStarted, volume.count);
+                           AtomLayouts& layouts, PackedVolume& volume, std::uint32_t valuesInPlace,
+                           HelperThread* helper, const AtomStarted& atomStarted) {
+    return evaluate(atoms, frame, weights, layouts, volume.values.data(), volume.offset.data(), true, valuesInPlace,
+                    helper, atomStarted, volume.count);
 }
 
 }  // namespace gridorb::evaluator

@@ -52,8 +52,10 @@ ValueRange evaluateVolume(const MoleculeAtoms& atoms, const GridFrame& frame, co
 // into `volume`. Their values, and the range returned (that of every value
 // of the grid), are those of evaluateVolume; which rows are left out may
 // depend on the threads' timing. `layouts` is the evaluation's working memory.
+// The first `valuesInPlace` of volume.values lie on pages the process has
+// written already; the pages of the rest are faulted in a chunk at a time.
 ValueRange evaluateVisible(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
-                           AtomLayouts& layouts, PackedVolume& volume, HelperThread* helper,
+                           AtomLayouts& layouts, PackedVolume& volume, std::uint32_t valuesInPlace, HelperThread* helper,
                            const AtomStarted& atomStarted = {});
 
 }  // namespace gridorb::evaluator
