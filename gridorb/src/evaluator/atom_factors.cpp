@@ -103,7 +103,8 @@ struct Intermediates {
     for (std::size_t j = 0; j < count; ++j) {
         Float4 arguments;
         std::memcpy(&arguments, x + 4 * std::size_t{blocks[j]}, sizeof arguments);
-        const Double4 v = __builtin_convertvector(arguments, Double4);
+        // Lane by lane: g++ 12 splits the vector conversion in halves.
+        const Double4 v = {arguments[0], arguments[1], arguments[2], arguments[3]};
         const Double4 t = v * INV_LN2 + ROUNDER;
         const Double4 n = t - ROUNDER;
         m.value[j] = (v - n * LN2_HI) - n * LN2_LO;
