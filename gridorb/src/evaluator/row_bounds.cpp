@@ -32,8 +32,9 @@ constexpr float ABSOLUTE_MARGIN = 0x1p-120f;
     return std::bit_cast<Float8>(std::bit_cast<Int8>(v) & INT32_MAX);  // |v|
 }
 
-[[gnu::always_inline]] inline PlaneRows boundBody(const KernelAtom* atoms, int atomCount, int iz, float peakFloor) {
-    Float8 bound[VECTORS] = {};
+// The bound of each row of plane iz, by vectors of eight rows (START).
+[[gnu::always_inline]] inline void rowBounds(const KernelAtom* atoms, int atomCount, int iz, Float8 (&bound)[VECTORS]) {
+    for (Float8& b : bound) b = Float8{};
     for (int a = 0; a < atomCount; ++a) {
         const KernelAtom& atom = atoms[a];
         for (const KernelPrimitive& f : atom.primitive) {
@@ -53,6 +54,11 @@ constexpr float ABSOLUTE_MARGIN = 0x1p-120f;
             }
         }
     }
+}
+
+[[gnu::always_inline]] inline PlaneRows boundBody(const KernelAtom* atoms, int atomCount, int iz, float peakFloor) {
+    Float8 bound[VECTORS];
+    rowBounds(atoms, atomCount, iz, bound);
     PlaneRows rows{0, 0.0f};
     for (int v = 0; v < VECTORS; ++v) {
         const Float8 widened = bound[v] * RELATIVE_MARGIN + ABSOLUTE_MARGIN;
@@ -69,6 +75,26 @@ constexpr float ABSOLUTE_MARGIN = 0x1p-120f;
     return rows;
 }
 
+[[gnu::always_inline]] inline int strongestBody(const KernelAtom* atoms, int atomCount, int iz) {
+    Float8 bound[VECTORS];
+    rowBounds(atoms, atomCount, iz, bound);
+    int strongest = POINTS_PER_AXIS / 2;
+    float largest = 0.0f;  // a NaN bound is never taken
+    for (int v = 0; v < VECTORS; ++v) {
+        for (int lane = 0; lane < 8; ++lane) {
+            if (bound[v][lane] > largest) {
+                largest = bound[v][lane];
+                strongest = START[v] + lane;
+            }
+        }
+    }
+    return strongest;
+}
+
+GRIDORB_AVX2_TARGET int strongestAvx2(const KernelAtom* atoms, int atomCount, int iz) {
+    return strongestBody(atoms, atomCount, iz);
+}
+
 GRIDORB_AVX2_TARGET PlaneRows boundAvx2(const KernelAtom* atoms, int atomCount, int iz, float peakFloor) {
     return boundBody(atoms, atomCount, iz, peakFloor);
 }
@@ -77,6 +103,10 @@ GRIDORB_AVX2_TARGET PlaneRows boundAvx2(const KernelAtom* atoms, int atomCount, 
 
 PlaneRows boundPlaneRows(const KernelAtom* atoms, int atomCount, int iz, float peakFloor) {
     return platform::hasAvx2() ? boundAvx2(atoms, atomCount, iz, peakFloor) : boundBody(atoms, atomCount, iz, peakFloor);
+}
+
+int strongestRow(const KernelAtom* atoms, int atomCount, int iz) {
+    return platform::hasAvx2() ? strongestAvx2(atoms, atomCount, iz) : strongestBody(atoms, atomCount, iz);
 }
 
 }  // namespace gridorb::evaluator

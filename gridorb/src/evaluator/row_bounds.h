@@ -25,4 +25,8 @@ struct PlaneRows {
 // number or infinite (an atom with a non-finite factor) always stays.
 PlaneRows boundPlaneRows(const KernelAtom* atoms, int atomCount, int iz, float peakFloor);
 
+// The row of plane iz with the largest bound (the middle one if no bound is
+// a number above 0): where the plane's largest values are likely to lie.
+int strongestRow(const KernelAtom* atoms, int atomCount, int iz);
+
 }  // namespace gridorb::evaluator

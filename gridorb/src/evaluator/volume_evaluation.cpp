@@ -65,7 +65,8 @@ inline void spinPause() {
 // sweep atom i claims atom i if nobody has, and then one atom more, so that
 // each lays out about as many as it sweeps while any are left. The helper
 // waits (spinning) for an atom the calling thread has in hand; the calling
-// thread never waits for the helper, but lays the atom out itself into `own`.
+// thread never waits for the helper, but lays the atom out itself into `own`
+// (seedPeakFloor waits briefly, before any chunk).
 class SharedLayouts {
 public:
     SharedLayouts(const MoleculeAtoms& atoms, const GridFrame& frame, const basis::BasisWeights& weights,
@@ -92,6 +93,17 @@ public:
         // start together it waited for most atoms.
         while (!ready_[i].load(std::memory_order_acquire)) spinPause();
         return store_[i];
+    }
+
+    // Lays out atoms until none is left to claim.
+    void layOutUnclaimed() {
+        for (int m = next_.load(std::memory_order_relaxed); m < atoms_.count;) {
+            if (!next_.compare_exchange_weak(m, m + 1, std::memory_order_relaxed)) continue;
+            layOut(m, store_[m]);
+            ready_[m].store(true, std::memory_order_release);
+            readyCount_.fetch_add(1, std::memory_order_release);
+            m = next_.load(std::memory_order_relaxed);
+        }
     }
 
     // Every atom in the store, for bounding rows against all of them.
@@ -167,6 +179,9 @@ struct SharedSweep {
     // The largest |v| of the chunks finished so far (float bits, never NaN):
     // no greater than the normaliser of the volume file.
     std::atomic<std::uint32_t> peakFloor{0};
+    // Set once the calling thread has seeded peakFloor (or given up): the
+    // helper's first chunk waits for it.
+    std::atomic<bool> seeded{false};
 };
 
 // One thread's share of the results.
@@ -235,6 +250,38 @@ std::pair<std::uint32_t, int> placeRows(SharedSweep& work, int izBegin, int izEn
     return {start, kept * POINTS_PER_AXIS};
 }
 
+// Before any chunk, with every atom laid out, the floor is seeded from one
+// row: without it the first chunk of each thread was summed whole (water:
+// 719 rows summed, 614 with the seed). The row is the middle plane's with
+// the largest bound; its values are values of the grid, summed as the chunk
+// will sum them again.
+void seedPeakFloor(SharedSweep& work) {
+    work.layouts.layOutUnclaimed();
+    // The helper's last atoms are a microsecond or two from ready. A helper
+    // the system has stopped is waited for about 10 µs, no longer: the
+    // chunks then go unbounded until a first one is finished, as without
+    // the seed.
+    constexpr int SPINS = 400;
+    for (int spin = 0; spin < SPINS && !work.layouts.allReady(); ++spin) spinPause();
+    if (work.layouts.allReady()) {
+        constexpr int PLANE = POINTS_PER_AXIS / 2;
+        static_assert(PLANE / CHUNK_PLANES == FIRST_CHUNK);
+        const int row = strongestRow(work.layouts.store(), work.atomCount, PLANE);
+        // Placed through the plane's entries of the offset table, which the
+        // first chunk sets again.
+        std::uint32_t* plane = work.offset + PLANE * POINTS_PER_AXIS;
+        std::fill(plane, plane + POINTS_PER_AXIS, PackedVolume::NO_ROW);
+        plane[row] = 0;
+        float pilot[PADDED_ROW] = {};
+        for (int i = 0; i < work.atomCount; ++i)
+            sweepAtom(work.layouts.store()[i], PLANE, PLANE + 1, {pilot, work.offset});
+        ValueRange range;
+        widenRange(pilot, POINTS_PER_AXIS, range);
+        raisePeakFloor(work.peakFloor, range);
+    }
+    work.seeded.store(true, std::memory_order_release);
+}
+
 // Sweeps chunk c for every atom; `atomStarted`, if given, is told of each
 // atom this thread starts for the first time.
 void sweepChunk(SharedSweep& work, int c, KernelAtom* own, SweptPart& part, const AtomStarted* atomStarted,
@@ -282,6 +329,8 @@ struct HelperWork {
 
 void helperMain(void* context) {
     auto& work = *static_cast<HelperWork*>(context);
+    work.shared.layouts.layOutUnclaimed();
+    while (!work.shared.seeded.load(std::memory_order_acquire)) spinPause();
     int announced = 0;
     for (int c; (c = work.shared.chunks.claim()) >= 0;) sweepChunk(work.shared, c, nullptr, work.part, nullptr, announced);
 }
@@ -297,6 +346,11 @@ ValueRange evaluate(const MoleculeAtoms& atoms, const GridFrame& frame, const ba
     HelperWork work{shared, {}};
     const bool helped = helper != nullptr && helper->started();
     if (helped) helper->run(helperMain, &work);
+    if (packed) {
+        seedPeakFloor(shared);
+    } else {
+        shared.seeded.store(true, std::memory_order_release);
+    }
     // The first chunk announces each atom as this thread reaches it.
     SweptPart part;
     int announced = 0;
