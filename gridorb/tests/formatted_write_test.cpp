@@ -78,6 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
                     realCase("(8F10.6)", -0.0000001F, "   .000000"), realCase("(8F10.6)", 0.0F, "   .000000"),
                     realCase("(8F10.6)", -0.0F, "   .000000"), realCase("(8F10.6)", 12.345678F, " 12.345678"),
                     realCase("(8F10.6)", -99.9999F, "-99.999901"), realCase("(8F10.6)", 99.999999F, "100.000000"),
+                    // Exact halves round to even: 1/128 and 3/128 end in a 5 at the seventh digit.
+                    realCase("(8F10.6)", 0.0078125F, "   .007812"), realCase("(8F10.6)", -0.0234375F, "  -.023438"),
                     realCase("(8F10.6)", -123.456F, "**********"), realCase("(8F10.6)", 1234.5678F, "**********"),
                     realCase("(8F10.6)", INF, "  Infinity"), realCase("(8F10.6)", -INF, " -Infinity"),
                     realCase("(8F10.6)", std::numeric_limits<float>::quiet_NaN(), "       NaN")));

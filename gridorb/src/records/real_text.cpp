@@ -56,6 +56,39 @@ std::uint64_t roundedQuotient(std::uint64_t quotient, Wide remainder, Wide divis
     return quotient + (twice > divisor || (twice == divisor && (quotient & 1) != 0) ? 1 : 0);
 }
 
+// The fixed form of a float below 2^31 in magnitude, `fraction` <= 9
+// digits after the point, as to_chars writes it (the integer part, at least
+// "0", then "." and the digits): magnitude * 10^fraction is below 2^61 and
+// comes exactly from 128-bit integers, rounded to nearest with ties to even.
+// to_chars with a precision takes its digits from large tables, which a
+// run's first fixed field finds cold. Returns the end, or nullptr for other
+// values.
+char* fixedDigitsExactly(double value, std::size_t fraction, char* out) {
+    const float narrow = static_cast<float>(value);
+    if (fraction > 9 || static_cast<double>(narrow) != value || !(std::fabs(narrow) < 0x1p31f)) return nullptr;
+    const auto bits = std::bit_cast<std::uint32_t>(std::fabs(narrow));
+    const int biased = static_cast<int>(bits >> 23);
+    const std::uint64_t m = (bits & 0x7FFFFF) | (biased == 0 ? 0 : 0x800000);
+    const int e = (biased == 0 ? 1 : biased) - 150;
+    const Wide scaled = Wide{m} * POWERS_OF_TEN[fraction];
+    std::uint64_t n = 0;
+    if (e >= 0) {
+        n = static_cast<std::uint64_t>(scaled << e);
+    } else if (-e < 100) {  // from 2^-100 on, scaled (below 2^54) is nearer 0 than 1
+        const Wide divisor = Wide{1} << -e;
+        n = roundedQuotient(static_cast<std::uint64_t>(scaled >> -e), scaled & (divisor - 1), divisor);
+    }
+    const auto power = static_cast<std::uint64_t>(POWERS_OF_TEN[fraction]);
+    char* end = std::to_chars(out, out + 20, n / power).ptr;
+    if (fraction > 0) {
+        *end++ = '.';
+        std::uint64_t digits = n % power;
+        for (std::size_t i = fraction; i > 0; --i, digits /= 10) end[i - 1] = static_cast<char>('0' + digits % 10);
+        end += fraction;
+    }
+    return end;
+}
+
 // to_chars with a precision is slow. A float is m * 2^e with m < 2^24, so
 // for 2^-76 <= magnitude < 2^64 its nine digits, rounded as to_chars rounds,
 // come exactly from 128-bit integers. False outside that range.
@@ -209,9 +242,12 @@ void fixedField(double value, std::size_t width, std::size_t fraction, char* out
         asteriskField(width, out);
         return;
     }
-    char* end = std::to_chars(out, out + width + FIELD_SLACK, std::fabs(value), std::chars_format::fixed,
-                              static_cast<int>(fraction))
-                    .ptr;
+    char* end = fixedDigitsExactly(value, fraction, out);
+    if (end == nullptr) {
+        end = std::to_chars(out, out + width + FIELD_SLACK, std::fabs(value), std::chars_format::fixed,
+                            static_cast<int>(fraction))
+                  .ptr;
+    }
     if (fraction == 0) *end++ = '.';  // the point is always written
     const char* text = out;
     if (fraction > 0 && *text == '0') ++text;
