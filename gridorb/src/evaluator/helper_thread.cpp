@@ -6,12 +6,13 @@
 #include <sys/mman.h>
 #include <time.h>
 
+#include "platform/pages.h"
 #include "units/signal_mask.h"
 
 namespace gridorb::evaluator {
 namespace {
 
-constexpr std::size_t PAGE = 4096;
+constexpr std::size_t PAGE = platform::PAGE_SIZE;
 // Pages faulted in per call: few calls, and a stop is seen soon.
 constexpr std::size_t WARM_STEP = 16 * PAGE;
 

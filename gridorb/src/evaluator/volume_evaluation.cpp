@@ -205,7 +205,7 @@ void raisePeakFloor(std::atomic<std::uint32_t>& floor, const ValueRange& range) 
 // The packed rows are handed out from the start of their memory on; where
 // it is fresh, zeroing them page by page would trap at each page.
 void faultIn(SharedSweep& work, std::uint32_t start, std::uint32_t next) {
-    constexpr std::uintptr_t PAGE = 4096;
+    constexpr std::uintptr_t PAGE = platform::PAGE_SIZE;
     std::uint32_t done = work.faultedIn.load(std::memory_order_relaxed);
     if (next <= done) return;
     // The page that holds value done - 1 is in place already.

@@ -11,9 +11,8 @@ namespace gridorb::platform {
 void populatePages(const void* begin, std::size_t bytes) {
 #if defined(__linux__) && defined(MADV_POPULATE_WRITE)
     if (bytes == 0) return;
-    constexpr std::uintptr_t PAGE = 4096;
-    const auto first = reinterpret_cast<std::uintptr_t>(begin) & ~(PAGE - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(begin) + bytes + PAGE - 1) & ~(PAGE - 1);
+    const auto first = reinterpret_cast<std::uintptr_t>(begin) & ~(PAGE_SIZE - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(begin) + bytes + PAGE_SIZE - 1) & ~(PAGE_SIZE - 1);
     madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
 #else
     (void)begin;

@@ -4,6 +4,9 @@
 
 namespace gridorb::platform {
 
+// The page the system maps memory by on every machine this is built for.
+inline constexpr std::size_t PAGE_SIZE = 4096;
+
 // Faults in, writable, every page that [begin, begin + bytes) touches, in one
 // system call. A first write to a fresh page traps once per page; on these
 // virtual machines asking for the pages together costs about 0.45 µs a page

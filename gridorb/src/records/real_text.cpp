@@ -56,6 +56,19 @@ std::uint64_t roundedQuotient(std::uint64_t quotient, Wide remainder, Wide divis
     return quotient + (twice > divisor || (twice == divisor && (quotient & 1) != 0) ? 1 : 0);
 }
 
+// A float magnitude as m * 2^e: m below 2^24, and below 2^23 only for a
+// subnormal or 0.
+struct Binary {
+    std::uint64_t m;
+    int e;
+};
+
+Binary binaryOf(float magnitude) {
+    const auto bits = std::bit_cast<std::uint32_t>(magnitude);
+    const int biased = static_cast<int>(bits >> 23);
+    return {(bits & 0x7FFFFFu) | (biased == 0 ? 0u : 0x800000u), (biased == 0 ? 1 : biased) - 150};
+}
+
 // The fixed form of a float below 2^31 in magnitude, `fraction` <= 9
 // digits after the point, as to_chars writes it (the integer part, at least
 // "0", then "." and the digits): magnitude * 10^fraction is below 2^61 and
@@ -66,10 +79,7 @@ std::uint64_t roundedQuotient(std::uint64_t quotient, Wide remainder, Wide divis
 char* fixedDigitsExactly(double value, std::size_t fraction, char* out) {
     const float narrow = static_cast<float>(value);
     if (fraction > 9 || static_cast<double>(narrow) != value || !(std::fabs(narrow) < 0x1p31f)) return nullptr;
-    const auto bits = std::bit_cast<std::uint32_t>(std::fabs(narrow));
-    const int biased = static_cast<int>(bits >> 23);
-    const std::uint64_t m = (bits & 0x7FFFFF) | (biased == 0 ? 0 : 0x800000);
-    const int e = (biased == 0 ? 1 : biased) - 150;
+    const auto [m, e] = binaryOf(std::fabs(narrow));
     const Wide scaled = Wide{m} * POWERS_OF_TEN[fraction];
     std::uint64_t n = 0;
     if (e >= 0) {
@@ -93,11 +103,8 @@ char* fixedDigitsExactly(double value, std::size_t fraction, char* out) {
 // for 2^-76 <= magnitude < 2^64 its nine digits, rounded as to_chars rounds,
 // come exactly from 128-bit integers. False outside that range.
 bool nineDigitsExactly(float magnitude, NineDigits& result) {
-    const auto bits = std::bit_cast<std::uint32_t>(magnitude);
-    const int biased = static_cast<int>(bits >> 23);
-    if (biased == 0) return false;  // subnormal: far below the range
-    const std::uint64_t m = (bits & 0x7FFFFF) | 0x800000;
-    const int e = biased - 150;
+    const auto [m, e] = binaryOf(magnitude);
+    if (m < 0x800000) return false;  // subnormal: far below the range
     // floor(log10 2^(e+23)) (exact for |e+23| < 200); the magnitude's decimal
     // exponent is this or one more.
     int exponent = ((e + 23) * 78913) >> 18;

@@ -6,7 +6,7 @@
 
 // The texts of numbers in output records. Conversions are exact, correctly
 // rounded and independent of the locale: std::to_chars, or integer arithmetic
-// giving the same digits for most list reals.
+// giving the same digits for most list reals and fixed fields.
 namespace gridorb::records {
 
 // Longest list-directed real text (" -1.17549435E-038" is 17).

@@ -20,7 +20,6 @@
 namespace gridorb::units {
 namespace {
 
-
 struct Unit {
     bool connected = false;
     bool standard = false;  // preconnected: the descriptor is never closed
