@@ -4,7 +4,6 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -16,8 +15,8 @@ namespace {
 // What one pass over a table finds: where it is other than +-0 (bit i for
 // entry i; NaN counts as other), whether every entry is finite, and the bits
 // of its largest magnitude, which order as the magnitudes do when all are
-// finite. An atom's 27 tables were scanned a dozen times each, one property
-// a pass; this is one pass.
+// finite. Each of an atom's 27 tables is read once for all four, not once
+// per property: laying atoms out is on the path of every run.
 struct TableScan {
     std::uint64_t nonZero = 0;
     std::uint32_t largest = 0;
