@@ -75,15 +75,7 @@ public:
 
     const KernelAtom& get(int i, KernelAtom* own) {
         if (ready_[i].load(std::memory_order_acquire)) return store_[i];
-        bool oneMore = true;
-        for (int m = next_.load(std::memory_order_relaxed); m < atoms_.count && (m <= i || oneMore);) {
-            if (!next_.compare_exchange_weak(m, m + 1, std::memory_order_relaxed)) continue;
-            if (m > i) oneMore = false;
-            layOut(m, store_[m]);
-            ready_[m].store(true, std::memory_order_release);
-            readyCount_.fetch_add(1, std::memory_order_release);
-            m = next_.load(std::memory_order_relaxed);
-        }
+        layOutClaimed(i, 1);
         if (own != nullptr && !ready_[i].load(std::memory_order_acquire)) {
             layOut(i, *own);
             return *own;
@@ -96,9 +88,19 @@ public:
     }
 
     // Lays out atoms until none is left to claim.
-    void layOutUnclaimed() {
-        for (int m = next_.load(std::memory_order_relaxed); m < atoms_.count;) {
+    void layOutUnclaimed() { layOutClaimed(atoms_.count, 0); }
+
+    // Every atom in the store, for bounding rows against all of them.
+    bool allReady() const { return readyCount_.load(std::memory_order_acquire) == atoms_.count; }
+    const KernelAtom* store() const { return store_.data(); }
+
+private:
+    // Claims the unclaimed atoms up to `through` in order and lays each out,
+    // then `beyond` more past it, as far as any are left.
+    void layOutClaimed(int through, int beyond) {
+        for (int m = next_.load(std::memory_order_relaxed); m < atoms_.count && (m <= through || beyond > 0);) {
             if (!next_.compare_exchange_weak(m, m + 1, std::memory_order_relaxed)) continue;
+            if (m > through) --beyond;
             layOut(m, store_[m]);
             ready_[m].store(true, std::memory_order_release);
             readyCount_.fetch_add(1, std::memory_order_release);
@@ -106,11 +108,6 @@ public:
         }
     }
 
-    // Every atom in the store, for bounding rows against all of them.
-    bool allReady() const { return readyCount_.load(std::memory_order_acquire) == atoms_.count; }
-    const KernelAtom* store() const { return store_.data(); }
-
-private:
     void layOut(int i, KernelAtom& into) { prepareKernelAtom(computeAtomFactors(atoms_.atoms[i], frame_, weights_), into); }
 
     const MoleculeAtoms& atoms_;
